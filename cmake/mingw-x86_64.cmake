@@ -1,0 +1,13 @@
+# Cross-compiling the 64-bit DLL (used by the Wine tests). The -posix compiler variant gives std::thread and
+# std::mutex; the runtime is linked statically, so no MinGW DLL is needed beside MIRAXLD.dll.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(MIRAXLD_WIDL x86_64-w64-mingw32-widl)
+set(MIRAXLD_OBJDUMP x86_64-w64-mingw32-objdump)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,142 @@
+// Deterministic doubles of the platform layer for the native unit tests.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/registry_tree.h"
+
+namespace miraxld::testing {
+
+// Time that passes only when someone sleeps: a 3000 ms wait takes microseconds of real time.
+// Sleeps from any thread advance the one shared time.
+class VirtualClock : public IClock {
+public:
+    int64_t NowMs() override { return m_now.load(); }
+    void SleepMs(int ms) override;
+    void Advance(int64_t ms) { m_now += ms; }
+    int64_t TotalSleeps() const { return m_sleeps.load(); }
+
+private:
+    std::atomic<int64_t> m_now{1000};
+    std::atomic<int64_t> m_sleeps{0};
+};
+
+// Timers that tick only when a test says so.
+class ManualTimers : public ITimerService {
+public:
+    struct Timer {
+        TimerHandle handle = 0;
+        int dueMs = 0;
+        int periodMs = 0;
+        std::function<void()> callback;
+    };
+    TimerHandle Create(int dueMs, int periodMs, std::function<void()> callback) override;
+    void Delete(TimerHandle timer) override;
+
+    // Runs one tick of `timer` on the calling thread; false when it no longer exists.
+    bool Fire(TimerHandle timer);
+    std::vector<Timer> Active() const;
+    size_t CreatedCount() const { return m_created; }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<TimerHandle, Timer> m_timers;
+    TimerHandle m_next = 1;
+    size_t m_created = 0;
+};
+
+// Real detached threads, counted, so tests can wait for them.
+class CountingThreads : public IThreadStarter {
+public:
+    bool Start(std::function<void()> body) override;
+    int Started() const { return m_started.load(); }
+    int Running() const { return m_running.load(); }
+
+private:
+    std::atomic<int> m_started{0};
+    std::atomic<int> m_running{0};
+};
+
+class RecordingMessages : public IUserMessages {
+public:
+    struct Message {
+        std::u16string text;
+        std::u16string caption;
+    };
+    void Show(std::u16string_view text, std::u16string_view caption) override;
+    std::vector<Message> Shown() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Message> m_shown;
+};
+
+class RecordingDebugOutput : public IDebugOutput {
+public:
+    void Write(std::u16string_view line) override;
+    std::vector<std::u16string> Lines() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::u16string> m_lines;
+};
+
+// Files held in memory by path.
+class MemoryFiles : public IFileSystem {
+public:
+    void Put(std::u16string path, std::vector<uint8_t> content) {
+        m_files[std::move(path)] = std::move(content);
+    }
+    bool Exists(std::u16string_view path) override;
+    std::optional<std::vector<uint8_t>> ReadAll(std::u16string_view path) override;
+
+private:
+    std::map<std::u16string, std::vector<uint8_t>, std::less<>> m_files;
+};
+
+// A serial device that never opens.
+class AbsentSerialDevice : public ISerialDevice {
+public:
+    bool Open(int, uint32_t) override { return false; }
+    void Close() override {}
+    bool WriteByte(uint8_t) override { return false; }
+    int Read(uint8_t*, int) override { return 0; }
+    int InputCount() override { return 0; }
+    bool ModemStatus(uint32_t*) override { return false; }
+};
+
+// The whole platform, with every part replaceable. Code-page conversion is the real one of the
+// native platform: it is deterministic and is itself under test.
+class TestPlatform : public IPlatform {
+public:
+    TestPlatform();
+
+    IClock& Clock() override { return clock; }
+    IRegistry& Registry() override { return registry; }
+    ITimerService& Timers() override { return timers; }
+    IThreadStarter& Threads() override { return threads; }
+    ICodePages& CodePages() override;
+    IUserMessages& UserMessages() override { return messages; }
+    IDebugOutput& DebugOutput() override { return debugOutput; }
+    IFileSystem& Files() override { return files; }
+    std::unique_ptr<ISerialDevice> CreateSerialDevice() override;
+
+    VirtualClock clock;
+    RegistryTree registry;
+    ManualTimers timers;
+    CountingThreads threads;
+    RecordingMessages messages;
+    RecordingDebugOutput debugOutput;
+    MemoryFiles files;
+    // Makes the serial device of each new service object; by default one that never opens.
+    std::function<std::unique_ptr<ISerialDevice>()> serialFactory;
+};
+
+}  // namespace miraxld::testing

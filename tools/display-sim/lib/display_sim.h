@@ -1,0 +1,3 @@
+// The display simulator (placeholder until the simulator lands).
+#pragma once
+namespace displaysim {}
