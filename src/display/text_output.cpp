@@ -11,3 +11,7 @@ HResult CPOSLDisplay::ClearText(int32_t* pRC) { return Finish(m_claimed ? OPOS_E
 int32_t CPOSLDisplay::PutCells(int32_t, int32_t, int32_t) { return 0; }
 
 }  // namespace miraxld
+
+namespace miraxld {
+void CPOSLDisplay::BlinkStep(int32_t) {}
+}  // namespace miraxld

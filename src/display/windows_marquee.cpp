@@ -10,6 +10,11 @@ HResult CPOSLDisplay::RefreshWindow(int32_t, int32_t* pRC) { return Fail(OPOS_SU
 
 HResult CPOSLDisplay::ScrollText(int32_t, int32_t, int32_t* pRC) { return Fail(OPOS_SUCCESS, 0, pRC); }
 
-int32_t CPOSLDisplay::StepEffects(int32_t) { return 0; }
+int32_t CPOSLDisplay::StepEffects(int32_t) {
+    m_stepping.Release();
+    return 0;
+}
+
+void CPOSLDisplay::MarqueeStep(int32_t) {}
 
 }  // namespace miraxld

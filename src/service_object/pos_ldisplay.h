@@ -101,6 +101,27 @@ public:
     // The port monitor thread's body (transport/port_monitor.cpp).
     void PortMonitorThread();
 
+    // ---- Window timers (service_object/window_timers.cpp). Deleting never waits for a running
+    // callback. Only windows 1 to 3 ever get a timer; other numbers are ignored. ----
+    // Creates the window's marquee timer (due 10 ms, period m_marqueePeriod) unless it has one.
+    void CreateMarqueeTimer(int32_t window);
+    // Creates the window's blink timer (due 10 ms, period m_blinkPeriod) unless it has one.
+    void CreateBlinkTimer(int32_t window);
+    // Deletes the marquee timer; clears the handle, marqueeTick and marqueeSteps.
+    void DeleteMarqueeTimer(int32_t window);
+    // Deletes the blink timer; clears the handle and lastAttribute.
+    void DeleteBlinkTimer(int32_t window);
+    // The teardown of ReleaseDevice and CloseService: both timers of windows 1 to 4.
+    void DeleteAllWindowTimers();
+    // Timer callbacks. Each takes m_stepping, updates the window's step state and runs
+    // StepEffects, which releases m_stepping when it is done.
+    void MarqueeTimerTick(int32_t window);
+    void BlinkTimerTick(int32_t window);
+    // The two halves of StepEffects: one marquee step (display/windows_marquee.cpp) and the
+    // blink step (display/blink.cpp).
+    void MarqueeStep(int32_t window);
+    void BlinkStep(int32_t window);
+
     IPlatform& Platform() { return m_platform; }
     IClock& Clock() { return m_platform.Clock(); }
 

@@ -1,0 +1,69 @@
+// Creating and deleting the blink and marquee timers of windows 1 to 3, and their callbacks.
+#include "service_object/pos_ldisplay.h"
+
+namespace miraxld {
+
+namespace {
+constexpr int kFirstTickMs = 10;
+bool HasTimers(int32_t window) { return window >= 1 && window <= 3; }
+bool IsWindow(int32_t window) { return window >= 0 && window < kWindowCount; }
+}  // namespace
+
+void CPOSLDisplay::CreateMarqueeTimer(int32_t window) {
+    if (!HasTimers(window) || m_marqueeTimer[window] != 0) {
+        return;  // a running timer keeps its period
+    }
+    m_marqueeTimer[window] = m_platform.Timers().Create(
+        kFirstTickMs, m_marqueePeriod, [this, window] { MarqueeTimerTick(window); });
+}
+
+void CPOSLDisplay::CreateBlinkTimer(int32_t window) {
+    if (!HasTimers(window) || m_blinkTimer[window] != 0) {
+        return;
+    }
+    m_blinkTimer[window] = m_platform.Timers().Create(
+        kFirstTickMs, m_blinkPeriod, [this, window] { BlinkTimerTick(window); });
+}
+
+void CPOSLDisplay::DeleteMarqueeTimer(int32_t window) {
+    if (!IsWindow(window) || m_marqueeTimer[window] == 0) {
+        return;
+    }
+    m_platform.Timers().Delete(m_marqueeTimer[window]);
+    m_marqueeTimer[window] = 0;
+    m_windows[window].marqueeTick = 0;
+    m_windows[window].marqueeSteps = 0;
+}
+
+void CPOSLDisplay::DeleteBlinkTimer(int32_t window) {
+    if (!IsWindow(window) || m_blinkTimer[window] == 0) {
+        return;
+    }
+    m_platform.Timers().Delete(m_blinkTimer[window]);
+    m_blinkTimer[window] = 0;
+    m_windows[window].lastAttribute = 0;
+}
+
+void CPOSLDisplay::DeleteAllWindowTimers() {
+    for (int32_t window = 1; window < kWindowCount; ++window) {
+        DeleteMarqueeTimer(window);
+        DeleteBlinkTimer(window);
+    }
+}
+
+// The step state is changed only while m_stepping is held, so a tick never races another
+// window's step or the method thread's resets that also take the flag.
+void CPOSLDisplay::MarqueeTimerTick(int32_t window) {
+    m_stepping.Acquire(Clock());
+    m_windows[window].marqueeSteps += 1;
+    m_windows[window].marqueeTick = 1;
+    StepEffects(window);
+}
+
+void CPOSLDisplay::BlinkTimerTick(int32_t window) {
+    m_stepping.Acquire(Clock());
+    m_windows[window].blinkPhase ^= 1;
+    StepEffects(window);
+}
+
+}  // namespace miraxld
