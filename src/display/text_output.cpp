@@ -15,3 +15,4 @@ int32_t CPOSLDisplay::PutCells(int32_t, int32_t, int32_t) { return 0; }
 namespace miraxld {
 void CPOSLDisplay::BlinkStep(int32_t) {}
 }  // namespace miraxld
+namespace miraxld { void CPOSLDisplay::WriteCharacterSet(int32_t) {} }  // namespace miraxld

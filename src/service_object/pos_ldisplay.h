@@ -122,6 +122,9 @@ public:
     void MarqueeStep(int32_t window);
     void BlinkStep(int32_t window);
 
+    // The CharacterSet write (display/character_set.cpp); SetPropertyNumber(5001) calls it.
+    void WriteCharacterSet(int32_t number);
+
     IPlatform& Platform() { return m_platform; }
     IClock& Clock() { return m_platform.Clock(); }
 
