@@ -5,7 +5,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-tools/build-all.sh >/tmp/miraxld-build.log 2>&1 || { tail -50 /tmp/miraxld-build.log; echo "build failed"; exit 1; }
+tools/install-deps.sh && tools/build-all.sh >/tmp/miraxld-build.log 2>&1 || { tail -50 /tmp/miraxld-build.log; echo "build failed"; exit 1; }
 
 status=0
 echo "== native suite"
