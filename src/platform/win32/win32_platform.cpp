@@ -1,43 +1,30 @@
-// The Win32 platform (placeholder until the Win32 layer lands).
-#include <chrono>
-#include <thread>
-
-#include "platform/platform.h"
+// The Win32 platform of the DLL: every service is a process-wide singleton, shared by all
+// service objects.
+#include "platform/win32/win32_services.h"
 
 namespace miraxld {
 
 namespace {
 
-class SteadyClock : public IClock {
-public:
-    int64_t NowMs() override {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
+class Win32Platform : public IPlatform {
+  public:
+    IClock& Clock() override { return win32::Clock(); }
+    IRegistry& Registry() override { return win32::Registry(); }
+    ITimerService& Timers() override { return win32::Timers(); }
+    IThreadStarter& Threads() override { return win32::Threads(); }
+    ICodePages& CodePages() override { return win32::CodePages(); }
+    IUserMessages& UserMessages() override { return win32::UserMessages(); }
+    IDebugOutput& DebugOutput() override { return win32::DebugOutput(); }
+    IFileSystem& Files() override { return win32::Files(); }
+    std::unique_ptr<ISerialDevice> CreateSerialDevice() override {
+        return win32::CreateSerialDevice();
     }
-    void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-};
-
-class PosixPlatform : public IPlatform {
-public:
-    IClock& Clock() override { return m_clock; }
-    IRegistry& Registry() override { std::abort(); }
-    ITimerService& Timers() override { std::abort(); }
-    IThreadStarter& Threads() override { std::abort(); }
-    ICodePages& CodePages() override { std::abort(); }
-    IUserMessages& UserMessages() override { std::abort(); }
-    IDebugOutput& DebugOutput() override { std::abort(); }
-    IFileSystem& Files() override { std::abort(); }
-    std::unique_ptr<ISerialDevice> CreateSerialDevice() override { return nullptr; }
-
-private:
-    SteadyClock m_clock;
 };
 
 }  // namespace
 
 IPlatform& SystemPlatform() {
-    static PosixPlatform platform;
+    static Win32Platform platform;
     return platform;
 }
 
