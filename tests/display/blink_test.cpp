@@ -1,0 +1,102 @@
+#include "display_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+class BlinkTest : public DisplayTest {
+  protected:
+    // A 2 x 5 display with window 1 over its second row.
+    void SetUpWindow() {
+        Open(u"KT110", 2, 5);
+        MakeWindow(1, 1, 0, 1, 5);
+    }
+};
+
+TEST_F(BlinkTest, BlinkingTextStartsOneTimerOfTheModelPeriod) {
+    const struct {
+        int32_t floor;
+        int32_t blinkRate;
+        int32_t period;
+    } cases[] = {{300, 200, 300}, {300, 500, 500}, {600, 300, 600}};
+    for (const auto& c : cases) {
+        SetUpWindow();
+        so->m_blinkPeriodFloor = c.floor;
+        MakeWindow(2, 0, 0, 1, 5);
+        Window(2).blinkRate = c.blinkRate;
+        const size_t before = platform.timers.CreatedCount();
+        EXPECT_EQ(Display(u"Sale", kDispDtBlinkReverse), 0);
+        EXPECT_EQ(Display(u"!", kDispDtBlink), 0) << "a running blink keeps its timer";
+        ASSERT_EQ(platform.timers.CreatedCount(), before + 1);
+        const auto active = platform.timers.Active();
+        ASSERT_EQ(active.size(), 1u);
+        EXPECT_EQ(active[0].dueMs, 10);
+        EXPECT_EQ(active[0].periodMs, c.period);
+        EXPECT_NE(so->m_blinkTimer[2], 0u);
+        EXPECT_EQ(Window(2).lastAttribute, kDispDtBlink);
+
+        EXPECT_EQ(Display(u"?", kDispDtNormal), 0);
+        EXPECT_TRUE(platform.timers.Active().empty());
+        EXPECT_EQ(so->m_blinkTimer[2], 0u);
+    }
+}
+
+TEST_F(BlinkTest, WindowZeroBlinksInTheDisplay) {
+    wire->Take();
+    EXPECT_EQ(Display(u"A", kDispDtBlink), 0);
+    EXPECT_TRUE(platform.timers.Active().empty());
+    const Bytes sent = wire->Take();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{0x0B, 0x1F, 0x45, 0x06}));
+}
+
+TEST_F(BlinkTest, StepAlternatesBlankAndRestoredViewport) {
+    SetUpWindow();
+    Display(u"AB", kDispDtBlink);
+    ASSERT_NE(so->m_blinkTimer[1], 0u);
+    wire->Take();
+
+    const struct {
+        uint8_t phase;
+        std::string row1;
+    } steps[] = {{1, "     "}, {0, "AB   "}, {1, "     "}, {0, "AB   "}};
+    for (const auto& step : steps) {
+        Window(1).blinkPhase = step.phase;
+        so->BlinkStep(1);
+        EXPECT_EQ(ScreenRow(1), step.row1);
+        EXPECT_EQ(Window(1).blinkPhaseShown, step.phase);
+        EXPECT_EQ(wire->Take(), Concat({{0x0B}, Ascii("     "), Ascii(step.row1)}));
+        EXPECT_FALSE(so->m_screenLock.IsSet());
+        EXPECT_FALSE(so->m_stripLock.IsSet());
+    }
+    so->BlinkStep(1);
+    EXPECT_TRUE(wire->Take().empty()) << "a phase already shown is not redrawn";
+}
+
+TEST_F(BlinkTest, RestoreShowsTheCopyTakenWhenTheBlinkStarted) {
+    SetUpWindow();
+    Display(u"AB", kDispDtBlink);
+    so->DisplayTextAt(0, 0, u"X", kDispDtNormal, nullptr);  // stops the blink
+    Display(u"Y", kDispDtBlink);                            // new copy "XY"
+    Window(1).blinkPhase = 1;
+    so->BlinkStep(1);
+    Window(1).blinkPhase = 0;
+    so->BlinkStep(1);
+    EXPECT_EQ(ScreenRow(1), "XY   ");
+}
+
+TEST_F(BlinkTest, ClearTextStopsTheBlink) {
+    SetUpWindow();
+    Display(u"AB", kDispDtBlink);
+    int32_t rc = -1;
+    so->ClearText(&rc);
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(platform.timers.Active().empty());
+    EXPECT_EQ(Window(1).lastAttribute, 0);
+    Window(1).blinkPhase = 0;
+    Window(1).blinkPhaseShown = 1;
+    so->BlinkStep(1);  // a tick that was already running: no timer, nothing to restore
+    EXPECT_EQ(ScreenRow(1), "     ");
+}
+
+}  // namespace
+}  // namespace miraxld::testing

@@ -1,0 +1,165 @@
+#include "display_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+struct CharacterSetCase {
+    const char* name;
+    std::u16string model;
+    std::u16string vidPid;
+    int32_t firmware;
+    int32_t oldSet;
+    int32_t oldTable;
+    uint8_t mapCharacterSet;
+    int32_t number;
+    Bytes expected;
+    int32_t characterSet;
+    int32_t codePage;
+    int32_t table;
+};
+
+const Bytes kCharset0{0x1B, 0x52, 0x00};
+
+class CharacterSetTest : public DisplayTest {
+  protected:
+    void SetList() {
+        const std::pair<int32_t, int32_t> list[] = {{437, 0},   {9320, 1},  {850, 2},   {1252, 16},
+                                                    {1255, 49}, {1256, 50}, {1258, 52}, {932, 244}};
+        so->m_codepageList.fill(0);
+        so->m_codepageCmdIndex.fill(0);
+        for (size_t i = 0; i < std::size(list); ++i) {
+            so->m_codepageList[i] = list[i].first;
+            so->m_codepageCmdIndex[i] = list[i].second;
+        }
+        so->m_defaultCodePage = 850;
+    }
+};
+
+TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
+    const CharacterSetCase cases[] = {
+        {"map unset: the system code page's table", u"KT110", u"", 20000, 1252, 7, 0, 1255,
+         Concat({kCharset0, {0x1B, 0x74, 16}}), 1255, 1252, 16},
+        {"map set: the written code page's table", u"KT110", u"", 20000, 1252, 7, 1, 1255,
+         Concat({kCharset0, {0x1B, 0x74, 49}}), 1255, 1255, 49},
+        {"0 takes the first listed code page", u"KT110", u"", 20000, 1252, 7, 1, 0,
+         Concat({kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
+        {"unlisted code page keeps the table", u"KT110", u"", 20000, 1252, 7, 1, 866,
+         Concat({kCharset0, {0x1B, 0x74, 7}}), 866, 866, 7},
+        {"Unicode value selects no table", u"KT110", u"", 20000, 1252, 16, 1, 997, kCharset0, 997,
+         997, 16},
+        {"0a01 below 13000, Japanese single-byte", u"KT110", u"1d9c_0a01", 12000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1C, 0x2E}, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x07}}), 9320, 9320, 1},
+        {"0a02 from 13000, Japanese single-byte", u"KT110", u"1d9c_0a02", 13000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1C, 0x2E}, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x08}}), 9320, 9320, 1},
+        {"0a05 from 13000, Vietnamese", u"RMX110", u"1d9c_0a05", 13000, 1252, 7, 1, 1258,
+         Concat({kCharset0, {0x1B, 0x74, 52}, {0x1B, 0x52, 0x10}}), 1258, 1258, 52},
+        {"0a06 below 12800, Japanese single-byte", u"RMX910", u"1d9c_0a06", 12000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x16}}), 9320, 9320, 1},
+        {"RMX910 from 12800: table 22", u"RMX910", u"1d9c_0a06", 13000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1B, 0x74, 22}, {0x1B, 0x52, 0x08}}), 9320, 9320, 22},
+        {"KT910 below 23600: table 22", u"KT910", u"", 20000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1B, 0x74, 22}}), 9320, 9320, 22},
+        {"0a03 below 236000, Vietnamese", u"KT910", u"1d9c_0a03", 220000, 1252, 7, 1, 1258,
+         Concat({kCharset0, {0x1B, 0x74, 52}, {0x1B, 0x52, 0x24}}), 1258, 1258, 52},
+        {"0a04 below 236000, Arabic", u"KT910", u"1d9c_0a04", 220000, 1252, 7, 1, 1256,
+         Concat({kCharset0, {0x1B, 0x74, 50}, {0x1B, 0x52, 0x25}}), 1256, 1256, 50},
+        {"0a03 Japanese: double-byte code system", u"KT910", u"1d9c_0a03", 220000, 1252, 7, 1, 932,
+         Concat({kCharset0, {0x1C, 0x43, 0x01}, {0x1B, 0x52, 0x16}}), 932, 932, 255},
+        {"leaving Japanese on an old 0a03", u"KT910", u"1d9c_0a03", 220000, 932, 255, 1, 437,
+         Concat({{0x1C, 0x43, 0x00}, {0x1B, 0x40}, kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
+        {"Japanese without a USB key", u"KT110", u"", 20000, 1252, 7, 1, 932,
+         Concat({kCharset0, {0x1B, 0x74, 0xFF}, {0x1B, 0x52, 0x16}}), 932, 932, 255},
+        {"KT310 Japanese: the listed table", u"KT310", u"", 150, 1252, 7, 1, 932,
+         Concat({kCharset0, {0x1B, 0x74, 244}, {0x1B, 0x52, 0x16}}), 932, 932, 244},
+        {"Unicode firmware sends nothing",
+         u"KT910",
+         u"1d9c_0a03",
+         236000,
+         1252,
+         7,
+         0,
+         1256,
+         {},
+         1256,
+         997,
+         7},
+        {"Unicode firmware leaving Japanese",
+         u"KT910",
+         u"1d9c_0a03",
+         236000,
+         932,
+         7,
+         0,
+         1252,
+         {0x1C, 0x43, 0x00},
+         1252,
+         997,
+         7},
+        {"RMX910 Unicode firmware",
+         u"RMX910",
+         u"1d9c_0a06",
+         150001,
+         1252,
+         7,
+         0,
+         864,
+         {},
+         864,
+         997,
+         7},
+    };
+    for (const CharacterSetCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.model, 2, 20);
+        so->m_deviceName = c.model;
+        SetList();
+        so->m_vidPid = c.vidPid;
+        so->m_firmwareVersion = c.firmware;
+        so->m_characterSet = c.oldSet;
+        so->m_selectedTable = c.oldTable;
+        so->m_mapCharacterSet = c.mapCharacterSet;
+        so->m_unicodeMode = 0;
+        platform.codePages.ansi = 1252;
+        Display(u"old text");
+        wire->Take();
+
+        so->WriteCharacterSet(c.number);
+        EXPECT_EQ(wire->Take(), c.expected);
+        EXPECT_EQ(so->m_characterSet, c.characterSet);
+        EXPECT_EQ(so->m_codePage, c.codePage);
+        EXPECT_EQ(so->m_selectedTable, c.table);
+        EXPECT_EQ(ScreenRow(0), std::string(20, ' ')) << "pictures blanked";
+        EXPECT_EQ(WindowRow(0), std::string(20, ' '));
+        EXPECT_FALSE(so->m_commandBusy.IsSet());
+    }
+}
+
+TEST_F(CharacterSetTest, UnicodeFirmwareSetsTheRunDirection) {
+    const struct {
+        int32_t number;
+        uint8_t leftToRight;
+    } cases[] = {{1256, 0}, {1255, 0}, {720, 0}, {862, 0}, {864, 0}, {1252, 1}, {932, 1}};
+    for (const auto& c : cases) {
+        Open(u"KT910", 2, 20);
+        so->m_firmwareVersion = 236000;
+        so->m_characterSet = 437;
+        so->WriteCharacterSet(c.number);
+        EXPECT_EQ(so->m_leftToRight, c.leftToRight) << c.number;
+        EXPECT_EQ(so->m_unicodeMode, 1);
+    }
+}
+
+TEST_F(CharacterSetTest, WritingTheSameValueDoesNothing) {
+    SetList();
+    so->m_characterSet = 1252;
+    so->m_selectedTable = 7;
+    Display(u"kept");
+    wire->Take();
+    so->WriteCharacterSet(1252);
+    EXPECT_TRUE(wire->Take().empty());
+    EXPECT_EQ(so->m_selectedTable, 7);
+    EXPECT_EQ(WindowRow(0).substr(0, 4), "kept");
+}
+
+}  // namespace
+}  // namespace miraxld::testing

@@ -1,0 +1,167 @@
+// A claimed, enabled service object over a recording serial device, with its buffers set up as
+// OpenService leaves them, for the tests of the display output path.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "display/cell_grid.h"
+#include "doubles/recording_serial_device.h"
+#include "doubles/test_platform.h"
+#include "service_object/pos_ldisplay.h"
+
+namespace miraxld::testing {
+
+// Code pages with fixed contents: ASCII maps to itself, listed characters to their bytes,
+// everything else to "?". Unknown code pages convert to nothing, as the system's do.
+class FixedCodePages : public ICodePages {
+  public:
+    FixedCodePages() {
+        const std::pair<int, std::vector<std::pair<char16_t, std::string>>> pages[] = {
+            {437, {}},
+            {850, {}},
+            {852, {}},
+            {1252, {{u'é', "\xE9"}}},
+            {1255, {{u'א', "\xE0"}, {u'\u05B4', "\xC4"}}},
+            {1256, {{u'ب', "\xC8"}}},
+            {1258, {{u'\u0103', "\xE3"}}},
+            {874, {{u'ก', "\xA1"}, {u'\u0E31', "\xD1"}, {u'\u0E48', "\xE8"}}},
+            {932,
+             {{u'あ', "\x82\xA0"}, {u'漢', "\x8A\xBF"}, {u'《', "\x81\x73"}, {u'□', "\x81\xA0"}}},
+        };
+        for (const auto& [page, chars] : pages) {
+            m_pages[page] = {chars.begin(), chars.end()};
+        }
+    }
+    int AnsiCodePage() override { return ansi; }
+    int OemCodePage() override { return 437; }
+    std::string ToMultiByte(int codePage, std::u16string_view text) override {
+        auto page = m_pages.find(codePage);
+        if (page == m_pages.end()) {
+            return {};
+        }
+        std::string out;
+        for (char16_t c : text) {
+            auto it = page->second.find(c);
+            if (it != page->second.end()) {
+                out += it->second;
+            } else {
+                out += c < 0x80 ? static_cast<char>(c) : '?';
+            }
+        }
+        return out;
+    }
+    int ansi = 1252;
+
+  private:
+    std::map<int, std::map<char16_t, std::string>> m_pages;
+};
+
+class DisplayTestPlatform : public TestPlatform {
+  public:
+    ICodePages& CodePages() override { return codePages; }
+    FixedCodePages codePages;
+};
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+inline Bytes Ascii(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+class DisplayTest : public ::testing::Test {
+  protected:
+    DisplayTest() {
+        platform.serialFactory = [wire = wire] {
+            return std::make_unique<RecordingSerialDevice>(wire);
+        };
+        Open(u"KT110", 2, 20);
+    }
+
+    // The state OpenService and a claim leave: window 0 over the whole display, blank
+    // buffers, the link open, the device enabled.
+    void Open(std::u16string model, int rows, int columns) {
+        so.reset();  // a fresh object: no field survives from the previous case
+        so = std::make_unique<CPOSLDisplay>(platform);
+        CPOSLDisplay& d = *so;
+        d.m_deviceModel = std::move(model);
+        d.m_deviceRows = d.m_rows = rows;
+        d.m_deviceColumns = d.m_columns = columns;
+        d.m_characterSet = d.m_codePage = 1252;
+        d.m_blinkRate = 300;
+        d.m_currentWindow = 0;
+        d.m_cursorRow = d.m_cursorColumn = 0;
+        for (int i = 0; i < kWindowCount; ++i) {
+            d.m_windows[i] = WindowRecord{};
+            d.m_windows[i].cells.fill(Cell::Blank());
+        }
+        WindowRecord& w = d.m_windows[0];
+        w.height = w.viewportHeight = rows;
+        w.width = w.viewportWidth = columns;
+        w.active = 1;
+        d.m_screen.fill(Cell::Blank());
+        for (Strip& s : d.m_marqueeBuffer) {
+            s.fill(Cell::Blank());
+        }
+        d.m_claimed = 1;
+        d.m_deviceEnabled = 1;
+        d.m_port.Open(1, 9600);
+    }
+
+    // Makes window n as CreateWindow would, and selects it.
+    void MakeWindow(int n, int viewportRow, int viewportColumn, int height, int width) {
+        WindowRecord& w = so->m_windows[n];
+        w = WindowRecord{};
+        w.cells.fill(Cell::Blank());
+        w.viewportRow = viewportRow;
+        w.viewportColumn = viewportColumn;
+        w.height = w.viewportHeight = height;
+        w.width = w.viewportWidth = width;
+        w.active = 1;
+        so->m_currentWindow = n;
+    }
+
+    WindowRecord& Window(int n = 0) { return so->m_windows[n]; }
+
+    // Low bytes of code[0] of one row of a window picture.
+    std::string WindowRow(int row, int window = 0) {
+        std::string out;
+        WindowRecord& w = Window(window);
+        for (int c = 0; c < w.width; ++c) {
+            out += static_cast<char>(w.At(row, c).code[0] & 0xFF);
+        }
+        return out;
+    }
+    std::string ScreenRow(int row, int columns = -1) {
+        std::string out;
+        const int n = columns < 0 ? so->m_deviceColumns : columns;
+        for (int c = 0; c < n; ++c) {
+            out += static_cast<char>(so->m_screen[row * kScreenColumns + c].code[0] & 0xFF);
+        }
+        return out;
+    }
+
+    int32_t Display(std::u16string_view text, int32_t attribute = 0) {
+        int32_t rc = -1;
+        so->DisplayText(text, attribute, &rc);
+        return rc;
+    }
+
+    DisplayTestPlatform platform;
+    std::shared_ptr<WireRecord> wire = std::make_shared<WireRecord>();
+    std::unique_ptr<CPOSLDisplay> so;
+};
+
+}  // namespace miraxld::testing

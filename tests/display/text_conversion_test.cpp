@@ -1,0 +1,161 @@
+#include "display/text_conversion.h"
+#include "display/arabic_shaping.h"
+#include "display/device_tables.h"
+#include "display_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+TEST(TextConversionTest, PreorderingReversesRunsThatAreNotRightToLeft) {
+    const struct {
+        std::u16string in;
+        std::u16string out;
+    } cases[] = {
+        {u"ab12", u"21ba"}, {u"אב 12", u"אב21 "}, {u"12אב34", u"21אב43"}, {u"א", u"א"}, {u"", u""},
+    };
+    for (const auto& c : cases) {
+        std::u16string text = c.in;
+        PreorderRightToLeft(text);
+        EXPECT_EQ(text, c.out);
+    }
+}
+
+TEST(TextConversionTest, DeviceRemapping) {
+    const struct {
+        int32_t characterSet;
+        char16_t in;
+        char16_t out;
+    } cases[] = {
+        {1258, u'ạ', 0xD5},  // VISCII position of a-dot-below
+        {1258, u'Õ', 0xA0},  // the last matching entry wins over none
+        {1258, u'A', u'A'},
+        {1255, 0xFB2A, 0x81},  // presentation form at the display's own byte
+        {1255, u'א', 0xE0},
+        {1255, 0x0218, 0x015E},  // no table entry: comma-below becomes cedilla
+        {852, 0x021B, 0x0163},
+        {852, u'a', u'a'},
+    };
+    for (const auto& c : cases) {
+        std::u16string text(1, c.in);
+        RemapDeviceCharacters(text, c.characterSet);
+        EXPECT_EQ(static_cast<int>(text[0]), static_cast<int>(c.out)) << c.characterSet;
+    }
+}
+
+TEST(TextConversionTest, DeviceTables) {
+    EXPECT_EQ(kVietnameseDeviceTable[0x02], 0x1EB2);
+    EXPECT_EQ(kVietnameseDeviceTable[0xFF], 0x1EEE);
+    EXPECT_EQ(kHebrewDeviceTable[0xE0 - 0x80], 0x05D0);
+    EXPECT_EQ(kHebrewDeviceTable[0xFF - 0x80], 0xFB4F);
+    EXPECT_EQ(JapaneseSingleByte(0x81E1), 0xEC);
+    EXPECT_EQ(JapaneseSingleByte(0x96D8), 0xF4);
+    EXPECT_FALSE(JapaneseSingleByte(0x82A0).has_value());
+}
+
+TEST(TextConversionTest, ConvertsPerCodePage) {
+    FixedCodePages pages;
+    const struct {
+        const char* name;
+        int32_t codePage;
+        int32_t characterSet;
+        std::u16string text;
+        std::vector<Cell> cells;
+    } cases[] = {
+        {"tab becomes a space", 1252, 1252, u"\tA", {{{' ', 0, 0}, 0}, {{'A', 0, 0}, 0}}},
+        {"Unicode keeps units and marks",
+         997,
+         1255,
+         u"א\u05B4\u05B0b",
+         {{{0x05D0, 0x05B4, 0x05B0}, 0}, {{'b', 0, 0}, 0}}},
+        {"Unicode yen under 932", 997, 932, u"\\", {{{0xFFE5, 0, 0}, 0}}},
+        {"Unicode won under 949", 997, 949, u"\\", {{{0xFFE6, 0, 0}, 0}}},
+        {"Unicode dong under 1258", 997, 1258, u"#", {{{0x20AB, 0, 0}, 0}}},
+        {"Thai takes at most two marks",
+         874,
+         874,
+         u"ก\u0E31\u0E48\u0E31",
+         {{{0xA1, 0xD1, 0xE8}, 0}, {{0xD1, 0, 0}, 0}}},
+        {"Hebrew takes one mark",
+         1255,
+         1255,
+         u"א\u05B4\u05B4",
+         {{{0xE0, 0xC4, 0}, 0}, {{0xC4, 0, 0}, 0}}},
+        {"Vietnamese class 3", 1258, 1258, u"Ã", {{{0xEE, 0xC3, 0}, 0}}},
+        {"Vietnamese class 2", 1258, 1258, u"\u1EA1", {{{0x1E, 0xA1, 0}, 0}}},
+        {"Vietnamese class 1", 1258, 1258, u"\u0103", {{{0xE3, 0, 0}, 0}}},
+        {"unrepresentable character", 1252, 1252, u"\u4E00", {{{'?', 0, 0}, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto cells = ConvertText(c.text, {c.codePage, c.characterSet, false}, pages);
+        EXPECT_EQ(cells, c.cells);
+    }
+}
+
+TEST(TextConversionTest, VietnameseClasses) {
+    const struct {
+        char16_t c;
+        int cls;
+    } cases[] = {{0x00C3, 3}, {0x00FD, 3}, {0xEE41, 3}, {0x0128, 2}, {0x0169, 2},
+                 {0x1EF9, 2}, {0x0103, 1}, {0x01B0, 1}, {0x00C4, 0}, {u'a', 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClassifyVietnamese(c.c), c.cls) << std::hex << static_cast<int>(c.c);
+    }
+}
+
+TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
+    const struct {
+        const char* name;
+        uint16_t previous;
+        uint16_t next;
+        uint16_t previousAfter;
+        uint16_t nextAfter;
+    } cases[] = {
+        {"after a non-letter", u'x', 0x0628, u'x', 0xFE8F},
+        {"after a space", 0x0020, 0x0628, 0x0020, 0xFE8F},
+        {"isolated beh joins", 0xFE8F, 0x0628, 0xFE91, 0xFE90},
+        {"final beh becomes medial", 0xFE90, 0x062A, 0xFE92, 0xFE96},
+        {"isolated alef does not join", 0xFE8D, 0x0628, 0xFE8D, 0xFE8F},
+        {"final dal does not join", 0xFEAA, 0x0628, 0xFEAA, 0xFE8F},
+        {"hamza has no final form", 0xFE8F, 0x0621, 0xFE8F, 0xFE80},
+        {"alef maksura initial from Forms-A", 0xFEEF, 0x0628, 0xFBE8, 0xFE90},
+        {"initial form: nothing changes", 0xFE91, 0x0628, 0xFE91, 0x0628},
+        {"Farsi yeh", 0xFE8F, 0x06CC, 0xFE91, 0xFBFD},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        uint16_t previous = c.previous;
+        uint16_t next = c.next;
+        ShapeArabic(&previous, next);
+        EXPECT_EQ(previous, c.previousAfter);
+        EXPECT_EQ(next, c.nextAfter);
+    }
+    uint16_t first = 0x0628;
+    ShapeArabic(nullptr, first);
+    EXPECT_EQ(first, 0xFE8F) << "the window's first cell";
+}
+
+TEST(ArabicShapingTest, EveryFormMapsBackToItsLetter) {
+    int letters = 0;
+    for (uint16_t letter = 0x0600; letter <= 0x06FF; ++letter) {
+        const ArabicLetterForms* forms = FindArabicLetter(letter);
+        if (forms == nullptr) {
+            continue;
+        }
+        ++letters;
+        const uint16_t codes[] = {forms->isolated, forms->final, forms->initial, forms->medial};
+        for (int f = 0; f < 4; ++f) {
+            if (codes[f] != 0) {
+                const PresentationForm back = ClassifyPresentationForm(codes[f]);
+                EXPECT_EQ(back.letter, letter);
+                EXPECT_EQ(back.form, f + 1);
+            }
+        }
+    }
+    EXPECT_GE(letters, 75);
+    EXPECT_EQ(ClassifyPresentationForm(0xFEF5).letter, 0) << "ligatures are no single letter";
+    EXPECT_EQ(ClassifyPresentationForm(0x0628).form, kArabicNoForm);
+}
+
+}  // namespace
+}  // namespace miraxld::testing

@@ -1,0 +1,283 @@
+#include "display_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+struct PlacementCase {
+    const char* name;
+    int height;
+    int width;
+    int startRow;  // -1: wherever the fixture leaves the cursor (0, 0)
+    int startColumn;
+    std::u16string text;
+    std::vector<std::string> rows;
+    int cursorRow;
+    int cursorColumn;
+};
+
+class TextOutputTest : public DisplayTest {};
+
+TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
+    const PlacementCase cases[] = {
+        {"full row leaves the cursor pending", 2, 5, -1, 0, u"ABCDE", {"ABCDE", "     "}, 0, 5},
+        {"next character wraps", 2, 5, -1, 0, u"ABCDEF", {"ABCDE", "F    "}, 1, 1},
+        {"wrap on the last row scrolls", 2, 5, -1, 0, u"ABCDEFGHIJK", {"FGHIJ", "K    "}, 1, 1},
+        {"last row full stays pending", 2, 5, -1, 0, u"ABCDEFGHIJ", {"ABCDE", "FGHIJ"}, 1, 5},
+        {"CR LF after a full row", 2, 5, -1, 0, u"ABCDE\r\nX", {"ABCDE", "X    "}, 1, 1},
+        {"LF alone after a full row skips a row",
+         3,
+         5,
+         -1,
+         0,
+         u"ABCDE\nX",
+         {"ABCDE", "     ", "X    "},
+         2,
+         1},
+        {"LF on the last row wraps through the top", 2, 5, 1, 2, u"\nZ", {" Z   ", "     "}, 0, 2},
+        {"CR returns to column 0", 2, 5, -1, 0, u"ABC\rX", {"XBC  ", "     "}, 0, 1},
+        {"CR on a later row", 2, 5, 1, 3, u"\rQ", {"     ", "Q    "}, 1, 1},
+        {"TAB shows as a space", 2, 5, -1, 0, u"A\tB", {"A B  ", "     "}, 0, 3},
+        {"empty text keeps the cursor", 2, 5, 1, 2, u"", {"     ", "     "}, 1, 2},
+        {"one-row window scrolls in place", 1, 5, -1, 0, u"ABCDEFG", {"FG   "}, 0, 2},
+        {"one-column window", 3, 1, -1, 0, u"ABCD", {"B", "C", "D"}, 2, 1},
+    };
+    for (const PlacementCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(u"KT110", c.height, c.width);
+        int32_t rc = -1;
+        if (c.startRow >= 0) {
+            so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, &rc);
+        } else {
+            so->DisplayText(c.text, 0, &rc);
+        }
+        EXPECT_EQ(rc, 0);
+        for (size_t r = 0; r < c.rows.size(); ++r) {
+            EXPECT_EQ(WindowRow(static_cast<int>(r)), c.rows[r]) << "row " << r;
+            EXPECT_EQ(ScreenRow(static_cast<int>(r)), c.rows[r]) << "screen row " << r;
+        }
+        EXPECT_EQ(Window().cursorRow, c.cursorRow);
+        EXPECT_EQ(Window().cursorColumn, c.cursorColumn);
+        EXPECT_EQ(so->m_cursorRow, c.cursorRow);
+        EXPECT_EQ(so->m_cursorColumn, c.cursorColumn);
+        EXPECT_FALSE(wire->Take().empty()) << "the screen is resent";
+    }
+}
+
+TEST_F(TextOutputTest, CursorPropertiesAreInDisplayCoordinates) {
+    Open(u"KT310", 4, 20);
+    MakeWindow(1, 2, 6, 2, 10);
+    Window(1).rowOffset = 1;
+    EXPECT_EQ(Display(u"ABC"), 0);
+    EXPECT_EQ(so->m_cursorRow, 0 - 1 + 2);
+    EXPECT_EQ(so->m_cursorColumn, 3 + 6);
+}
+
+TEST_F(TextOutputTest, RefusalsChangeNothing) {
+    const struct {
+        const char* name;
+        void (*setup)(CPOSLDisplay&);
+        std::u16string text;
+        int32_t rc;
+        int32_t extended;
+    } cases[] = {
+        {"not claimed", [](CPOSLDisplay& so) { so.m_claimed = 0; }, u"A", 103, -1},
+        {"not enabled", [](CPOSLDisplay& so) { so.m_deviceEnabled = 0; }, u"A", 105, -1},
+        {"marquee running", [](CPOSLDisplay& so) { so.m_windows[0].marqueeType = kMarqueeLeft; },
+         u"A", 106, 10009},
+        {"257 characters", nullptr, std::u16string(257, u'x'), 106, 0},
+        {"a very long text", nullptr, std::u16string(100000, u'x'), 106, 0},
+        {"bad current window", [](CPOSLDisplay& so) { so.m_currentWindow = 7; }, u"A", 106, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(u"KT110", 2, 20);
+        so->m_resultCodeExtended = -1;
+        if (c.setup != nullptr) {
+            c.setup(*so);
+        }
+        wire->Take();
+        EXPECT_EQ(Display(c.text, kDispDtBlinkReverse), c.rc);
+        EXPECT_EQ(so->m_resultCode, c.rc);
+        EXPECT_EQ(so->m_resultCodeExtended, c.extended);
+        EXPECT_EQ(WindowRow(0), std::string(20, ' '));
+        EXPECT_EQ(Window().cursorColumn, 0);
+        EXPECT_EQ(Window().lastAttribute, 0);
+        EXPECT_TRUE(wire->Take().empty());
+    }
+}
+
+TEST_F(TextOutputTest, ExactlyTheConversionAreaIsAccepted) {
+    Open(u"KT310", 8, 64);
+    Window().height = 12;  // room for 768 cells: 256 fit without scrolling
+    EXPECT_EQ(Display(std::u16string(256, u'y')), 0);
+    EXPECT_EQ(Window().cursorRow, 3);
+    EXPECT_EQ(Window().cursorColumn, 64) << "four full rows: pending at the end of row 3";
+}
+
+TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
+    const struct {
+        int32_t row, column, rc;
+    } cases[] = {{0, 0, 0}, {1, 19, 0}, {2, 0, 106}, {0, 20, 106}, {-1, 0, 106}, {0, -1, 106}};
+    for (const auto& c : cases) {
+        Open(u"KT110", 2, 20);
+        int32_t rc = -1;
+        so->DisplayTextAt(c.row, c.column, u"Q", 0, &rc);
+        EXPECT_EQ(rc, c.rc) << c.row << "," << c.column;
+    }
+    so->m_claimed = 0;
+    int32_t rc = -1;
+    so->DisplayTextAt(5, 5, u"Q", 0, &rc);
+    EXPECT_EQ(rc, 103) << "the state is checked before the position";
+}
+
+TEST_F(TextOutputTest, NormalTextKeepsReverseVideo) {
+    Open(u"KT110", 1, 4);
+    Display(u"AB", kDispDtReverse);
+    wire->Take();
+    so->DisplayTextAt(0, 0, u"C", kDispDtNormal, nullptr);
+    EXPECT_EQ(Window().At(0, 0).reverse, 1);
+    EXPECT_EQ(wire->Take(),
+              Concat({{0x0B, 0x1F, 0x72, 0x01}, Ascii("CB"), {0x1F, 0x72, 0x00}, Ascii("  ")}));
+    int32_t rc = -1;
+    so->ClearText(&rc);
+    EXPECT_EQ(Window().At(0, 0).reverse, 0) << "clearing does reset it";
+}
+
+TEST_F(TextOutputTest, DoubleByteCharactersTakeTwoCellsAndNeverSplit) {
+    Open(u"KT310", 2, 5);
+    so->m_doubleByteMode = 1;
+    so->m_characterSet = so->m_codePage = 932;
+    Display(u"12345");
+    so->DisplayTextAt(0, 0, u"ABCDあ", 0, nullptr);
+    EXPECT_EQ(WindowRow(0), "ABCD5") << "the last column keeps its content";
+    EXPECT_EQ(WindowRow(1), "\x82\xA0   ");
+    EXPECT_EQ(Window().cursorRow, 1);
+    EXPECT_EQ(Window().cursorColumn, 2);
+
+    so->DisplayTextAt(1, 4, u"漢", 0, nullptr);  // no room on the last row: scroll first
+    EXPECT_EQ(WindowRow(0), "\x82\xA0   ");
+    EXPECT_EQ(WindowRow(1), "\x8A\xBF   ");
+}
+
+TEST_F(TextOutputTest, SingleCellDoubleByteAndCombiningMarks) {
+    const struct {
+        const char* name;
+        int32_t codePage;
+        std::u16string text;
+        Cell first;
+        int cells;  // cursor column afterwards
+    } cases[] = {
+        {"Shift-JIS in one cell", 932, u"あ", {{0x82, 0xA0, 0}, 0}, 1},
+        {"Thai with two marks", 874, u"ก\u0E31\u0E48", {{0xA1, 0xD1, 0xE8}, 0}, 1},
+        {"Hebrew letter and point", 1255, u"א\u05B4", {{0xE0, 0xC4, 0}, 0}, 1},
+        {"Hebrew presentation form as two bytes", 1255, u"\uFB2A", {{0xFB, 0x2A, 0}, 0}, 1},
+        {"unknown code page shows ?", 12345, u"Z", {{'?', 0, 0}, 0}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(u"KT110", 2, 20);
+        so->m_characterSet = so->m_codePage = c.codePage;
+        Display(c.text);
+        EXPECT_EQ(Window().At(0, 0), c.first);
+        EXPECT_EQ(Window().cursorColumn, c.cells);
+    }
+}
+
+TEST_F(TextOutputTest, RightToLeftPreorderingReadsLeftToRightOnTheDisplay) {
+    Open(u"KT110", 1, 6);
+    so->m_characterSet = so->m_codePage = 1255;
+    wire->Take();
+    Display(u"ab12");
+    EXPECT_EQ(WindowRow(0), "21ba  ");
+    EXPECT_EQ(wire->Take(), Concat({{0x0B}, Ascii("  ab12")}));
+}
+
+TEST_F(TextOutputTest, LeftToRightRunsAreRecordedUnderHebrew) {
+    Open(u"KT110", 1, 10);
+    so->m_characterSet = so->m_codePage = 1255;
+    Display(u"א-b");  // pre-ordering leaves "-b" reversed: "b" lands in column 1
+    EXPECT_EQ(Window().ltrRunStart, 1);
+    EXPECT_EQ(Window().ltrRunEnd, -1);
+}
+
+TEST_F(TextOutputTest, ArabicLettersAreShapedAsTheyAreWritten) {
+    const struct {
+        std::u16string text;
+        std::vector<uint16_t> cells;
+    } cases[] = {
+        {u"\u0628\u0628", {0xFE91, 0xFE90}},                // beh beh: initial, final
+        {u"\u0628\u0628\u0628", {0xFE91, 0xFE92, 0xFE90}},  // initial, medial, final
+        {u"\u0627\u0628", {0xFE8D, 0xFE8F}},                // alef does not join onwards
+        {u"\u0628 \u0628", {0xFE8F, 0x0020, 0xFE8F}},       // a space separates words
+        {u"\u0644\u0627", {0xFEDF, 0xFE8E}},                // lam alef
+    };
+    for (const auto& c : cases) {
+        Open(u"KT910", 2, 20);
+        so->m_firmwareVersion = 236000;
+        so->m_characterSet = 1256;
+        so->m_unicodeMode = 1;
+        Display(c.text);
+        for (size_t i = 0; i < c.cells.size(); ++i) {
+            EXPECT_EQ(Window().At(0, static_cast<int>(i)).code[0], c.cells[i]) << "cell " << i;
+        }
+    }
+    // Firmware that shapes by itself gets the letters unchanged.
+    Open(u"KT910", 2, 20);
+    so->m_firmwareVersion = 300000;
+    so->m_characterSet = 1256;
+    so->m_unicodeMode = 1;
+    Display(u"\u0628\u0628");
+    EXPECT_EQ(Window().At(0, 0).code[0], 0x0628);
+}
+
+TEST_F(TextOutputTest, JapaneseSingleByteTableAndUnicodeSubstitutions) {
+    Open(u"KT110", 2, 20);
+    so->m_characterSet = 9320;
+    so->m_codePage = 1252;
+    Display(u"《あ");
+    EXPECT_EQ(so->m_codePage, 932);
+    EXPECT_EQ(Window().At(0, 0), (Cell{{0xEC, 0, 0}, 0})) << "listed symbol becomes one byte";
+    EXPECT_EQ(Window().At(0, 1), (Cell{{0x82, 0xA0, 0}, 0}));
+
+    Open(u"KT910", 2, 20);
+    so->m_firmwareVersion = 240000;
+    so->m_characterSet = 932;
+    so->m_unicodeMode = 1;
+    Display(u"\\");
+    EXPECT_EQ(Window().At(0, 0).code[0], 0xFFE5);
+    EXPECT_EQ(so->m_codePage, 997);
+}
+
+TEST_F(TextOutputTest, InitMarqueeStoresWithoutSending) {
+    Window().marqueeType = kMarqueeInit;
+    wire->Take();
+    EXPECT_EQ(Display(u"Hi"), 0);
+    EXPECT_EQ(WindowRow(0).substr(0, 2), "Hi");
+    EXPECT_TRUE(wire->Take().empty());
+}
+
+TEST_F(TextOutputTest, ClearText) {
+    Display(u"Total 12.50");
+    wire->Take();
+    int32_t rc = -1;
+    so->ClearText(&rc);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(WindowRow(0), std::string(20, ' '));
+    EXPECT_EQ(ScreenRow(0), std::string(20, ' '));
+    EXPECT_EQ(Window().cursorColumn, 0);
+    EXPECT_EQ(wire->Take(), Bytes{0x0C}) << "window 0 clears in the display";
+
+    MakeWindow(1, 1, 0, 1, 20);
+    Display(u"x");
+    wire->Take();
+    so->ClearText(&rc);
+    EXPECT_EQ(wire->Take(), Concat({{0x0B}, Ascii(std::string(40, ' '))}));
+
+    Window(1).marqueeType = kMarqueeDown;
+    so->ClearText(&rc);
+    EXPECT_EQ(rc, 106);
+    EXPECT_EQ(so->m_resultCodeExtended, 10008);
+}
+
+}  // namespace
+}  // namespace miraxld::testing
