@@ -225,7 +225,11 @@ HResult CPOSLDisplay::DisplayText(std::u16string_view data, int32_t attribute, i
         return Fail(OPOS_E_ILLEGAL, 0, pRC);
     }
 
-    m_codePage = codePage;
+    {
+        // Timer steps read the code page while they resend; they hold the command flag.
+        BusyFlagGuard busy(m_commandBusy, Clock());
+        m_codePage = codePage;
+    }
     std::copy(cells.begin(), cells.end(), m_textCells.begin());
     PutCells(window, static_cast<int32_t>(cells.size()), attribute);
     if (IsBlinkAttribute(attribute)) {

@@ -130,23 +130,10 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
         EXPECT_EQ(so->m_selectedTable, c.table);
         EXPECT_EQ(ScreenRow(0), std::string(20, ' ')) << "pictures blanked";
         EXPECT_EQ(WindowRow(0), std::string(20, ' '));
+        EXPECT_EQ(so->m_unicodeMode, c.codePage == 997 && c.number != 997 ? 1 : 0);
         EXPECT_FALSE(so->m_commandBusy.IsSet());
     }
-}
-
-TEST_F(CharacterSetTest, UnicodeFirmwareSetsTheRunDirection) {
-    const struct {
-        int32_t number;
-        uint8_t leftToRight;
-    } cases[] = {{1256, 0}, {1255, 0}, {720, 0}, {862, 0}, {864, 0}, {1252, 1}, {932, 1}};
-    for (const auto& c : cases) {
-        Open(u"KT910", 2, 20);
-        so->m_firmwareVersion = 236000;
-        so->m_characterSet = 437;
-        so->WriteCharacterSet(c.number);
-        EXPECT_EQ(so->m_leftToRight, c.leftToRight) << c.number;
-        EXPECT_EQ(so->m_unicodeMode, 1);
-    }
+    EXPECT_EQ(so->m_leftToRight, 0) << "864 runs right to left";
 }
 
 TEST_F(CharacterSetTest, WritingTheSameValueDoesNothing) {

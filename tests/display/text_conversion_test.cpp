@@ -1,6 +1,5 @@
 #include "display/text_conversion.h"
 #include "display/arabic_shaping.h"
-#include "display/device_tables.h"
 #include "display_fixture.h"
 
 namespace miraxld::testing {
@@ -42,16 +41,6 @@ TEST(TextConversionTest, DeviceRemapping) {
     }
 }
 
-TEST(TextConversionTest, DeviceTables) {
-    EXPECT_EQ(kVietnameseDeviceTable[0x02], 0x1EB2);
-    EXPECT_EQ(kVietnameseDeviceTable[0xFF], 0x1EEE);
-    EXPECT_EQ(kHebrewDeviceTable[0xE0 - 0x80], 0x05D0);
-    EXPECT_EQ(kHebrewDeviceTable[0xFF - 0x80], 0xFB4F);
-    EXPECT_EQ(JapaneseSingleByte(0x81E1), 0xEC);
-    EXPECT_EQ(JapaneseSingleByte(0x96D8), 0xF4);
-    EXPECT_FALSE(JapaneseSingleByte(0x82A0).has_value());
-}
-
 TEST(TextConversionTest, ConvertsPerCodePage) {
     FixedCodePages pages;
     const struct {
@@ -84,22 +73,15 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
         {"Vietnamese class 2", 1258, 1258, u"\u1EA1", {{{0x1E, 0xA1, 0}, 0}}},
         {"Vietnamese class 1", 1258, 1258, u"\u0103", {{{0xE3, 0, 0}, 0}}},
         {"unrepresentable character", 1252, 1252, u"\u4E00", {{{'?', 0, 0}, 0}}},
+        {"unknown code page", 12345, 12345, u"Z", {{{'?', 0, 0}, 0}}},
+        {"Shift-JIS in one cell", 932, 932, u"あ", {{{0x82, 0xA0, 0}, 0}}},
+        {"listed symbol under 9320", 932, 9320, u"《", {{{0xEC, 0, 0}, 0}}},
+        {"Hebrew presentation form", 1255, 1255, u"\uFB2A", {{{0xFB, 0x2A, 0}, 0}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto cells = ConvertText(c.text, {c.codePage, c.characterSet, false}, pages);
         EXPECT_EQ(cells, c.cells);
-    }
-}
-
-TEST(TextConversionTest, VietnameseClasses) {
-    const struct {
-        char16_t c;
-        int cls;
-    } cases[] = {{0x00C3, 3}, {0x00FD, 3}, {0xEE41, 3}, {0x0128, 2}, {0x0169, 2},
-                 {0x1EF9, 2}, {0x0103, 1}, {0x01B0, 1}, {0x00C4, 0}, {u'a', 0}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ClassifyVietnamese(c.c), c.cls) << std::hex << static_cast<int>(c.c);
     }
 }
 
@@ -133,28 +115,6 @@ TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
     uint16_t first = 0x0628;
     ShapeArabic(nullptr, first);
     EXPECT_EQ(first, 0xFE8F) << "the window's first cell";
-}
-
-TEST(ArabicShapingTest, EveryFormMapsBackToItsLetter) {
-    int letters = 0;
-    for (uint16_t letter = 0x0600; letter <= 0x06FF; ++letter) {
-        const ArabicLetterForms* forms = FindArabicLetter(letter);
-        if (forms == nullptr) {
-            continue;
-        }
-        ++letters;
-        const uint16_t codes[] = {forms->isolated, forms->final, forms->initial, forms->medial};
-        for (int f = 0; f < 4; ++f) {
-            if (codes[f] != 0) {
-                const PresentationForm back = ClassifyPresentationForm(codes[f]);
-                EXPECT_EQ(back.letter, letter);
-                EXPECT_EQ(back.form, f + 1);
-            }
-        }
-    }
-    EXPECT_GE(letters, 75);
-    EXPECT_EQ(ClassifyPresentationForm(0xFEF5).letter, 0) << "ligatures are no single letter";
-    EXPECT_EQ(ClassifyPresentationForm(0x0628).form, kArabicNoForm);
 }
 
 }  // namespace

@@ -159,30 +159,6 @@ TEST_F(TextOutputTest, DoubleByteCharactersTakeTwoCellsAndNeverSplit) {
     EXPECT_EQ(WindowRow(1), "\x8A\xBF   ");
 }
 
-TEST_F(TextOutputTest, SingleCellDoubleByteAndCombiningMarks) {
-    const struct {
-        const char* name;
-        int32_t codePage;
-        std::u16string text;
-        Cell first;
-        int cells;  // cursor column afterwards
-    } cases[] = {
-        {"Shift-JIS in one cell", 932, u"あ", {{0x82, 0xA0, 0}, 0}, 1},
-        {"Thai with two marks", 874, u"ก\u0E31\u0E48", {{0xA1, 0xD1, 0xE8}, 0}, 1},
-        {"Hebrew letter and point", 1255, u"א\u05B4", {{0xE0, 0xC4, 0}, 0}, 1},
-        {"Hebrew presentation form as two bytes", 1255, u"\uFB2A", {{0xFB, 0x2A, 0}, 0}, 1},
-        {"unknown code page shows ?", 12345, u"Z", {{'?', 0, 0}, 0}, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Open(u"KT110", 2, 20);
-        so->m_characterSet = so->m_codePage = c.codePage;
-        Display(c.text);
-        EXPECT_EQ(Window().At(0, 0), c.first);
-        EXPECT_EQ(Window().cursorColumn, c.cells);
-    }
-}
-
 TEST_F(TextOutputTest, RightToLeftPreorderingReadsLeftToRightOnTheDisplay) {
     Open(u"KT110", 1, 6);
     so->m_characterSet = so->m_codePage = 1255;
