@@ -1,38 +1,24 @@
-// The native platform: real time, std::thread timers, the registry file named by
-// MIRAXLD_REGISTRY, termios serial devices and iconv code pages.
-#include <chrono>
-#include <thread>
-
-#include "platform/platform.h"
+// The native platform: real time, thread timers, the registry file named by MIRAXLD_REGISTRY,
+// termios serial devices and iconv code pages. Every service is a process-wide singleton.
+#include "platform/posix/posix_services.h"
 
 namespace miraxld {
 
 namespace {
 
-class SteadyClock : public IClock {
-public:
-    int64_t NowMs() override {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-    void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-};
-
 class PosixPlatform : public IPlatform {
-public:
-    IClock& Clock() override { return m_clock; }
-    IRegistry& Registry() override { std::abort(); }
-    ITimerService& Timers() override { std::abort(); }
-    IThreadStarter& Threads() override { std::abort(); }
-    ICodePages& CodePages() override { std::abort(); }
-    IUserMessages& UserMessages() override { std::abort(); }
-    IDebugOutput& DebugOutput() override { std::abort(); }
-    IFileSystem& Files() override { std::abort(); }
-    std::unique_ptr<ISerialDevice> CreateSerialDevice() override { return nullptr; }
-
-private:
-    SteadyClock m_clock;
+  public:
+    IClock& Clock() override { return posix::Clock(); }
+    IRegistry& Registry() override { return posix::Registry(); }
+    ITimerService& Timers() override { return posix::Timers(); }
+    IThreadStarter& Threads() override { return posix::Threads(); }
+    ICodePages& CodePages() override { return posix::CodePages(); }
+    IUserMessages& UserMessages() override { return posix::UserMessages(); }
+    IDebugOutput& DebugOutput() override { return posix::DebugOutput(); }
+    IFileSystem& Files() override { return posix::Files(); }
+    std::unique_ptr<ISerialDevice> CreateSerialDevice() override {
+        return posix::CreateSerialDevice();
+    }
 };
 
 }  // namespace
