@@ -23,3 +23,8 @@ PortChoiceOutcome ChoosePort(RegistryReader& registry, std::u16string_view devic
                              uint16_t brand, std::u16string_view deviceModel, PortChoice& choice);
 
 }  // namespace miraxld
+
+namespace miraxld {
+// Decimal text of a number, as UTF-16.
+std::u16string Utf16Decimal(int32_t value);
+}  // namespace miraxld
