@@ -1,0 +1,48 @@
+// Reading device values and the number conversions of registry texts.
+#include <gtest/gtest.h>
+
+#include "config/registry_reader.h"
+#include "platform/registry_tree.h"
+
+namespace miraxld {
+namespace {
+
+TEST(RegistryReader, ReadsDeviceValuesAndTreatsMissingOnesAsEmpty) {
+    RegistryTree tree = RegistryTree::Parse(R"(
+[HKEY_LOCAL_MACHINE\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110]
+@="MIRAXLD.POSLDisplay.1"
+"Port"="COM7"
+"Empty"=""
+)");
+    RegistryReader reader(tree);
+    EXPECT_EQ(reader.ReadDeviceValue(u"KT110", u""), u"MIRAXLD.POSLDisplay.1");
+    EXPECT_EQ(reader.LastStatus(), 0);
+    EXPECT_EQ(reader.ReadDeviceValueFormatted(u"KT110", u"Port"), u"COM7");
+    EXPECT_EQ(reader.ReadDeviceValue(u"KT110", u"Empty"), u"");
+    EXPECT_EQ(reader.ReadDeviceValue(u"KT110", u"BaudRate"), u"");
+    EXPECT_NE(reader.LastStatus(), 0);
+    EXPECT_EQ(reader.ReadDeviceValue(u"KT910", u""), u"");
+}
+
+TEST(RegistryReader, ConvertsNumbersPortsAndLists) {
+    struct Row {
+        std::u16string_view text;
+        int32_t decimal;
+        int32_t port;
+    };
+    const Row rows[] = {
+        {u"20x", 20, 0}, {u"  -5", -5, 5}, {u"abc", 0, 0}, {u"", 0, 0}, {u"COM3", 0, 3},
+        {u"COM12", 0, 12}, {u"COM", 0, 0}, {u"99999999999", INT32_MAX, 99999999},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ParseDecimal(row.text), row.decimal);
+        EXPECT_EQ(ParsePortNumber(row.text), row.port);
+    }
+    EXPECT_EQ(ParseNumberList(u"437, 850"), (std::vector<int32_t>{437, 850}));
+    EXPECT_EQ(ParseNumberList(u"437,,850"), (std::vector<int32_t>{437, 0, 850}));
+    EXPECT_EQ(ParseNumberList(u"437,850,"), (std::vector<int32_t>{437, 850, 0}));
+    EXPECT_TRUE(ParseNumberList(u"").empty());
+}
+
+}  // namespace
+}  // namespace miraxld
