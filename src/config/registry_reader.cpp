@@ -17,7 +17,9 @@ std::u16string UsbKeyPath(std::u16string_view vidPid) {
            std::u16string(product);
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 }  // namespace
 

@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kMonitorPollMs = 200;
 
-void BlankCells(Cell* cells, size_t count) { std::fill(cells, cells + count, Cell::Blank()); }
+void BlankCells(Cell* cells, size_t count) {
+    std::fill(cells, cells + count, Cell::Blank());
+}
 
 }  // namespace
 

@@ -110,14 +110,29 @@ HResult CPOSLDisplay::GetPropertyString(int32_t propIndex, std::optional<std::u1
         m_deviceModel + u"[ver." + Utf16Decimal(m_firmwareVersion) + u"]-" + m_vidPid;
     std::optional<std::u16string> value;
     switch (propIndex) {
-        case 1000001: value = m_checkHealthText; break;
-        case 1000002: value = m_deviceDescription; break;
-        case 1000003: value = m_deviceName; break;
-        case 1000004: value = std::u16string(kServiceObjectDescription); break;
-        case 1005001: value = m_characterSetList; break;
-        case 1005002: value = m_customGlyphList; break;
-        case 1005003: value = m_screenModeList; break;
-        default: break;
+        case 1000001:
+            value = m_checkHealthText;
+            break;
+        case 1000002:
+            value = m_deviceDescription;
+            break;
+        case 1000003:
+            value = m_deviceName;
+            break;
+        case 1000004:
+            value = std::u16string(kServiceObjectDescription);
+            break;
+        case 1005001:
+            value = m_characterSetList;
+            break;
+        case 1005002:
+            value = m_customGlyphList;
+            break;
+        case 1005003:
+            value = m_screenModeList;
+            break;
+        default:
+            break;
     }
     if (value && pString != nullptr) {
         *pString = std::move(value);

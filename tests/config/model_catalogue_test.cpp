@@ -11,17 +11,17 @@ TEST(ModelCatalogue, SettlesTheModelFromNameThenIdentityThenRegistry) {
         std::u16string_view deviceName, vidPid, registryModel, expected;
     };
     const Row rows[] = {
-        {u"KT130", u"", u"ZN610", u"KT110"},       // an alias beats the registry text
+        {u"KT130", u"", u"ZN610", u"KT110"},  // an alias beats the registry text
         {u"KT710", u"", u"", u"KT110"},
         {u"Front", u"1d9c_0a02", u"", u"KT110"},
         {u"Front", u"1d9c_0a05", u"", u"RMX110"},
         {u"Front", u"1d9c_0a04", u"", u"KT910"},
         {u"Front", u"1d9c_0a06", u"KT110", u"RMX910"},
-        {u"KT310", u"1d9c_0a03", u"", u"KT910"},   // rules run in order: the identity rule first
+        {u"KT310", u"1d9c_0a03", u"", u"KT910"},  // rules run in order: the identity rule first
         {u"GQ310", u"", u"", u"GQ310"},
         {u"Front", u"", u"ZN610", u"ZN610"},
         {u"Front", u"", u"Mystery", u"Mystery"},
-        {u"kt110", u"", u"", u""},                 // names compare case-sensitively
+        {u"kt110", u"", u"", u""},  // names compare case-sensitively
         {u"Front", u"1D9C_0A01", u"", u""},
     };
     for (const Row& row : rows) {

@@ -31,8 +31,8 @@ TEST(RegistryReader, ConvertsNumbersPortsAndLists) {
         int32_t port;
     };
     const Row rows[] = {
-        {u"20x", 20, 0}, {u"  -5", -5, 5}, {u"abc", 0, 0}, {u"", 0, 0}, {u"COM3", 0, 3},
-        {u"COM12", 0, 12}, {u"COM", 0, 0}, {u"99999999999", INT32_MAX, 99999999},
+        {u"20x", 20, 0}, {u"  -5", -5, 5},  {u"abc", 0, 0}, {u"", 0, 0},
+        {u"COM3", 0, 3}, {u"COM12", 0, 12}, {u"COM", 0, 0}, {u"99999999999", INT32_MAX, 99999999},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ParseDecimal(row.text), row.decimal);

@@ -1,3 +1,175 @@
-// The display simulator (placeholder until the simulator lands).
+// The display simulator: a pole display in software.
+//
+// It consumes the bytes a service object sends, interprets the display command set, keeps its
+// own picture of what a person would see and renders it as text, answers the claim-time queries
+// (firmware version, code-page list with its acknowledgement protocol, readiness, screen modes,
+// parameters, the KT910 table query) and emulates both firmware loaders. Every byte received is
+// logged in hex with the decoded command.
+//
+// Usage in-process (native tests):
+//     auto sim = std::make_shared<displaysim::DisplaySimulator>(config);
+//     platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.clock); };
+// Replies become readable `latencyMs` after the request on that clock. The program
+// `display-sim` serves the same simulator on a pseudo-terminal.
 #pragma once
-namespace displaysim {}
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace displaysim {
+
+struct ScreenMode {
+    int id = 0;
+    int rows = 0;
+    int columns = 0;
+};
+
+struct SimConfig {
+    std::string model = "KT110";  // KT110, KT710, RMX110, KT910, RMX910, KT310, GQ310, ZN610
+    int firmware = 13000;         // the version the display reports
+    // The code-page list as the display reports it: (table number, code page text). A text
+    // "K" stands for the Japanese single-byte table.
+    std::vector<std::pair<int, std::string>> codePages = {{0, "437"}, {2, "850"}, {16, "1252"}};
+    std::vector<ScreenMode> screenModes = {{1, 3, 32}, {2, 4, 32}, {3, 2, 20}};
+    int activeScreenMode = 3;      // reported by the parameter query
+    char parameterCodePage = '0';  // sixteenth byte of the parameter reply
+    int activeTable = 0;           // fifth byte of the KT910 table reply
+    int doubleByteFont = 0;        // thirteenth byte of the KT910 table reply
+    int latencyMs = 2;             // delay of every reply
+    bool silent = false;           // never answers
+    bool garbage = false;          // answers every query with bytes of no known format
+    std::set<std::string>
+        silentQueries;  // "version", "codepages", "ready", "modes", "params", "table"
+    // Loader failure injection: "unlock", "sync", "erase", "write", "finish", "enter",
+    // "announce", "unlock-ex", "ack" make that step go unanswered; "unlock-late" answers the
+    // unlock after 300 ms.
+    std::set<std::string> loaderFailures;
+    bool startInLoader = false;  // the display is already in its loader
+};
+
+class DisplaySimulator {
+  public:
+    explicit DisplaySimulator(SimConfig config);
+
+    // Bytes from the host at time `nowMs`.
+    void Receive(const uint8_t* data, size_t count, int64_t nowMs);
+    // The port was (re)opened at `baudRate`.
+    void Opened(uint32_t baudRate, int64_t nowMs);
+    // Reply bytes readable at `nowMs`.
+    size_t Available(int64_t nowMs) const;
+    size_t Read(uint8_t* buffer, size_t max, int64_t nowMs);
+    // Time of the next reply not yet readable, or -1.
+    int64_t NextReplyTime() const;
+
+    // What a person would see: one string per row (UTF-8).
+    std::vector<std::string> ScreenLines() const;
+    // The rows framed, with reversed cells in [brackets] when `attributes` is true.
+    std::string Render(bool attributes = false) const;
+    int Rows() const;
+    int Columns() const;
+
+    std::vector<std::string> Log() const;   // one decoded line per command or text run
+    std::vector<uint8_t> Received() const;  // every byte ever received
+    void ClearReceived();
+    uint32_t BaudRate() const;
+    bool InLoader() const;
+    // Firmware image received by the loaders: family 2 by address (0xFF where nothing was
+    // written, 0x80000 bytes), family 1 as streamed.
+    std::vector<uint8_t> LoadedImage() const;
+    int LoaderBlocks() const;
+    std::vector<uint32_t> LoaderAddresses() const;
+    std::string ScrollingText(int line) const;  // display-side scrolling text of a line, or ""
+    int Brightness() const;
+    int SelectedTable() const;
+    int SelectedCharset() const;
+    bool BlinkOn() const;
+    SimConfig& Config() { return m_config; }
+
+  private:
+    struct Cell {
+        char32_t ch = U' ';
+        bool reverse = false;
+    };
+    enum class Mode { kText, kUnicode, kUpload, kUnicodeUpload, kLoaderStream };
+
+    size_t TryCommand(const uint8_t* p, size_t n, int64_t now);  // bytes consumed, 0 = incomplete
+    void PutChar(char32_t c);
+    void Reply(const std::vector<uint8_t>& bytes, int64_t now, int delayMs = 0);
+    void Query(const std::string& kind, const std::vector<uint8_t>& bytes, int64_t now);
+    void SendCodePageEntry(int64_t now);
+    void LogLine(const uint8_t* p, size_t n, const std::string& what);
+    void ClearScreen();
+    void Resize(int rows, int columns);
+    bool Fails(const std::string& step) const { return m_config.loaderFailures.count(step) != 0; }
+    int Family() const;
+
+    mutable std::mutex m_mutex;
+    SimConfig m_config;
+    int m_rows = 2;
+    int m_columns = 20;
+    std::vector<Cell> m_cells;
+    int m_cursor = 0;
+    bool m_reverse = false;
+    bool m_blink = false;
+    int m_brightness = 4;
+    int m_table = 0;
+    int m_charset = 0;
+    Mode m_mode = Mode::kText;
+    int m_uploadLine = 0;
+    std::string m_upload;
+    std::map<int, std::string> m_scrolling;
+    std::vector<uint8_t> m_pending;
+    std::vector<uint8_t> m_received;
+    std::vector<std::string> m_log;
+    std::vector<std::pair<int64_t, uint8_t>> m_replies;
+    size_t m_nextEntry = 0;  // code-page list: the next entry to send after an acknowledgement
+    bool m_listActive = false;
+    uint32_t m_baud = 9600;
+    bool m_loader = false;
+    bool m_awaitBb = false;
+    std::vector<uint8_t> m_image;
+    std::vector<uint8_t> m_stream;
+    std::vector<uint32_t> m_addresses;
+    int m_blocks = 0;
+};
+
+// A serial device bound to a simulator, for plugging into a service object in-process.
+class SimulatedSerialDevice : public miraxld::ISerialDevice {
+  public:
+    SimulatedSerialDevice(std::shared_ptr<DisplaySimulator> sim, miraxld::IClock& clock);
+    bool Open(int portNumber, uint32_t baudRate) override;
+    void Close() override;
+    bool WriteByte(uint8_t byte) override;
+    int Read(uint8_t* buffer, int max) override;
+    int InputCount() override;
+    bool ModemStatus(uint32_t* bits) override;
+
+    // Test controls, shared by every device made for the same simulator through MakeDevice.
+    struct Controls {
+        std::mutex mutex;
+        bool portMissing = false;    // Open fails
+        bool modemAvailable = true;  // false: like a pty
+        uint32_t modemBits = miraxld::kModemDsrOn | miraxld::kModemCtsOn;
+        int opens = 0;
+        uint32_t lastBaud = 0;
+    };
+    static Controls& ControlsOf(const DisplaySimulator* sim);
+
+  private:
+    std::shared_ptr<DisplaySimulator> m_sim;
+    miraxld::IClock& m_clock;
+    bool m_open = false;
+};
+
+std::unique_ptr<miraxld::ISerialDevice> MakeDevice(std::shared_ptr<DisplaySimulator> sim,
+                                                   miraxld::IClock& clock);
+
+}  // namespace displaysim
