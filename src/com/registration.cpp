@@ -119,6 +119,13 @@ HRESULT UnregisterTypeLibrary() {
     }
     const TLIBATTR copy = *attr;
     library->ReleaseTLibAttr(attr);
+    // A type library that was never registered is already in the state we want (Wine answers
+    // E_INVALIDARG rather than TYPE_E_LIBNOTREGISTERED for it, so ask first).
+    UniqueBstr registeredPath;
+    if (FAILED(QueryPathOfRegTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
+                                     registeredPath.Put()))) {
+        return S_OK;
+    }
     hr =
         UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
     // A type library that was never registered is already in the state we want.

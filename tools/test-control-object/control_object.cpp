@@ -187,7 +187,7 @@ HRESULT EventReceiver::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     return hr;
 }
 
-HRESULT EventReceiver::Invoke(DISPID dispid, REFIID riid, LCID, WORD, DISPPARAMS* params,
+HRESULT EventReceiver::Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO*, UINT*) {
     if (!IsEqualIID(riid, IID_NULL)) {
         return DISP_E_UNKNOWNINTERFACE;
@@ -196,7 +196,7 @@ HRESULT EventReceiver::Invoke(DISPID dispid, REFIID riid, LCID, WORD, DISPPARAMS
     if (index < 0 || index >= static_cast<DISPID>(kEventNames.size())) {
         return DISP_E_MEMBERNOTFOUND;
     }
-    EventRecord record{kEventNames[index], {}};
+    EventRecord record{kEventNames[index], {}, lcid, flags};
     if (params != nullptr) {
         for (UINT i = params->cArgs; i > 0; --i) {  // rgvarg holds the last argument first
             record.arguments.push_back(VariantText(params->rgvarg[i - 1]));

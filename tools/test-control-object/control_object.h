@@ -39,6 +39,8 @@ class ComApartment {
 struct EventRecord {
     std::wstring name;
     std::vector<std::wstring> arguments;  // as text, in declaration order
+    LCID locale = 0;                      // as the service object passed them to Invoke
+    WORD flags = 0;
 };
 
 // The Control Object's own dispatch interface with the five event methods. Thread-safe: the

@@ -1,0 +1,333 @@
+// IPOSLDisplay as a Control Object reaches it: created by ProgID, methods resolved by name and
+// called through IDispatch::Invoke; the vtable, the connection points and the type library.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "com/com_owners.h"
+#include "com/event_target_adapter.h"
+#include "control_object.h"
+
+namespace {
+
+using miraxld::com::ComPtr;
+using miraxld::com::UniqueBstr;
+using miraxld::testco::ComApartment;
+using miraxld::testco::ControlObject;
+
+constexpr const wchar_t* kMethodNames[] = {
+    L"OpenService",       L"CloseService",          L"ClaimDevice",
+    L"ReleaseDevice",     L"CheckHealth",           L"DirectIO",
+    L"DisplayText",       L"DisplayTextAt",         L"ClearText",
+    L"ScrollText",        L"SetDescriptor",         L"ClearDescriptors",
+    L"RefreshWindow",     L"ReadCharacterAtCursor", L"DefineGlyph",
+    L"GetPropertyNumber", L"SetPropertyNumber",     L"GetPropertyString",
+    L"SetPropertyString", L"COFreezeEvents",        L"CreateWindow",
+    L"DestroyWindow",     L"StatusUpdateEvent",     L"CompareFirmwareVersion",
+    L"ResetStatistics",   L"RetrieveStatistics",    L"UpdateFirmware",
+    L"UpdateStatistics",  L"DisplayBitmap",         L"SetBitmap",
+};
+
+class Dispatch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(m_apartment.Status()));
+        ASSERT_EQ(m_co.Create(), S_OK);
+    }
+    ComApartment m_apartment;
+    ControlObject m_co;
+};
+
+TEST(DispatchCreation, BothProgIdsCreateTheClass) {
+    ComApartment apartment;
+    for (const wchar_t* progId : {L"MIRAXLD.POSLDisplay.1", L"MIRAXLD.POSLDisplay"}) {
+        ControlObject co;
+        EXPECT_EQ(co.Create(progId), S_OK);
+    }
+    ControlObject co;
+    EXPECT_EQ(co.Create(L"MIRAXLD.NoSuchClass"), CO_E_CLASSSTRING);
+}
+
+TEST_F(Dispatch, ThirtyNamesResolveToTheirFixedDispids) {
+    for (size_t i = 0; i < std::size(kMethodNames); ++i) {
+        DISPID id = -1;
+        EXPECT_EQ(m_co.DispIdOf(kMethodNames[i], &id), S_OK);
+        EXPECT_EQ(id, static_cast<DISPID>(i + 1)) << i;
+    }
+    struct Row {
+        const wchar_t* name;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {L"cleartext", S_OK},  // names are matched as OLE Automation does, ignoring case
+        {L"NoSuchMethod", DISP_E_UNKNOWNNAME},
+        {L"ResultCode", DISP_E_UNKNOWNNAME},  // properties go through GetPropertyNumber
+    };
+    for (const Row& row : rows) {
+        DISPID id = 0;
+        EXPECT_EQ(m_co.DispIdOf(row.name, &id), row.expected);
+    }
+}
+
+TEST_F(Dispatch, AFailingResultCodeIsTheRetvalOfASuccessfulInvoke) {
+    const auto result = m_co.Call(L"ClearText", {});
+    EXPECT_EQ(result.hr, S_OK);
+    ASSERT_TRUE(result.number.has_value());
+    EXPECT_EQ(*result.number, 103);
+
+    // Through the vtable the same failure is the positive status itself.
+    ComPtr<IPOSLDisplay> display;
+    ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, display.PutVoid()), S_OK);
+    LONG rc = -1;
+    EXPECT_EQ(display->ClearText(&rc), 103);
+    EXPECT_EQ(rc, 103);
+}
+
+TEST_F(Dispatch, ByReferenceParametersComeBack) {
+    const std::wstring text = L"caf\u00e9 \u05e9\u05dc\u05d5\u05dd";
+    const auto io = m_co.Call(L"DirectIO", {L"7", L"42", text});
+    ASSERT_EQ(io.hr, S_OK) << std::hex << io.hr;
+    EXPECT_EQ(io.number, 0);
+    ASSERT_EQ(io.outputs.size(), 2u);
+    EXPECT_EQ(io.outputs[0].second, L"42");
+    EXPECT_EQ(io.outputs[1].second, text);
+
+    ASSERT_EQ(m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).hr, S_OK);
+    const auto read = m_co.Call(L"ReadCharacterAtCursor", {L"-5"});
+    ASSERT_EQ(read.hr, S_OK);
+    ASSERT_EQ(read.outputs.size(), 1u);
+    EXPECT_EQ(read.outputs[0].second, L"32");  // a freshly opened display holds spaces
+}
+
+TEST_F(Dispatch, WrongArgumentsAreRefusedByTheDispatchLayer) {
+    DISPID id = 0;
+    ASSERT_EQ(m_co.DispIdOf(L"ClaimDevice", &id), S_OK);
+    VARIANT result;
+    VariantInit(&result);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(m_co.ServiceObject()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
+                                           nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(m_co.ServiceObject()->Invoke(id, IID_IPOSLDisplay, 0, DISPATCH_METHOD, &none, &result,
+                                           nullptr, nullptr),
+              DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(m_co.ServiceObject()->Invoke(99, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
+                                           nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+}
+
+TEST_F(Dispatch, InterfaceMapAndConnectionPoints) {
+    IDispatch* dispatch = m_co.ServiceObject();
+    ComPtr<IPOSLDisplay> display;
+    ASSERT_EQ(dispatch->QueryInterface(IID_IPOSLDisplay, display.PutVoid()), S_OK);
+    EXPECT_EQ(static_cast<IDispatch*>(display.Get()), dispatch);  // one pointer for both
+
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(dispatch->QueryInterface(IID_IPersist, unknown.PutVoid()), E_NOINTERFACE);
+    EXPECT_EQ(dispatch->QueryInterface(IID_IProvideClassInfo, unknown.PutVoid()), E_NOINTERFACE);
+
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(display.As(&container), S_OK);
+    for (const IID* iid : {&DIID__IPOSLDisplayEvents, &IID_IPropertyNotifySink, &IID_IDispatch}) {
+        IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
+        EXPECT_EQ(container->FindConnectionPoint(*iid, &point), CONNECT_E_NOCONNECTION);
+        EXPECT_EQ(point, nullptr);
+    }
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
+    IConnectionPoint* point = nullptr;
+    ULONG fetched = 7;
+    EXPECT_EQ(points->Next(1, &point, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+    ComPtr<IEnumConnectionPoints> clone;
+    ASSERT_EQ(points->Clone(clone.Put()), S_OK);
+    EXPECT_EQ(clone->Next(1, &point, nullptr), S_FALSE);
+}
+
+TEST_F(Dispatch, NullOutPointersAreRefused) {
+    ComPtr<IPOSLDisplay> d;
+    ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, d.PutVoid()), S_OK);
+    LONG n = 0;
+    BSTR s = nullptr;
+    UniqueBstr text(u"x");
+    const HRESULT answers[] = {
+        d->OpenService(text.Get(), text.Get(), nullptr, nullptr),
+        d->ClaimDevice(0, nullptr),
+        d->DirectIO(0, nullptr, &s, &n),
+        d->DirectIO(0, &n, nullptr, &n),
+        d->DirectIO(0, &n, &s, nullptr),
+        d->ReadCharacterAtCursor(nullptr, &n),
+        d->ReadCharacterAtCursor(&n, nullptr),
+        d->GetPropertyNumber(1, nullptr),
+        d->GetPropertyString(1, nullptr),
+        d->RetrieveStatistics(nullptr),
+        d->CompareFirmwareVersion(text.Get(), nullptr),
+        d->GetTypeInfoCount(nullptr),
+        d->GetTypeInfo(0, 0, nullptr),
+    };
+    for (size_t i = 0; i < std::size(answers); ++i) {
+        EXPECT_EQ(answers[i], E_POINTER) << "row " << i;
+    }
+}
+
+TEST_F(Dispatch, OpenServiceLooksUpTheFiveEventNamesOnTheControlObject) {
+    const auto open = m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"});
+    ASSERT_EQ(open.hr, S_OK);
+    const auto lookups = m_co.Events().Lookups();
+    const std::vector<std::pair<std::wstring, LCID>> expected = {{L"SOData", 0x0800},
+                                                                 {L"SODirectIO", 0x0800},
+                                                                 {L"SOError", 0x0800},
+                                                                 {L"SOStatusUpdate", 0x0800},
+                                                                 {L"SOOutputComplete", 0x0800}};
+    EXPECT_EQ(lookups, expected);
+}
+
+// The adapter the service object fires its events through, against the test Control
+// Object's receiver, as the port monitor thread uses it.
+TEST(EventTargetAdapter, FiresOneMethodCallWithOneLong) {
+    miraxld::testco::EventReceiver receiver;
+    miraxld::com::EventTargetAdapter adapter(&receiver);
+    struct Row {
+        std::u16string_view name;
+        long status;
+        int32_t expectedId;
+        long expectedHr;
+    };
+    const Row rows[] = {
+        {u"SOStatusUpdate", 0, 4, S_OK},
+        {u"SOData", 0, 1, S_OK},
+        {u"SOMissing", 0, DISPID_UNKNOWN, DISP_E_UNKNOWNNAME},
+    };
+    for (const Row& row : rows) {
+        int32_t id = 0;
+        EXPECT_EQ(adapter.GetIDOfName(row.name, &id), row.expectedHr);
+        EXPECT_EQ(id, row.expectedId);
+    }
+    EXPECT_EQ(adapter.InvokeMethod(4, 2003), S_OK);
+    EXPECT_EQ(adapter.InvokeMethod(0, 2001), DISP_E_MEMBERNOTFOUND);  // unresolved name: id 0
+    const auto events = receiver.Take();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].name, L"SOStatusUpdate");
+    EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
+    EXPECT_EQ(events[0].locale, static_cast<LCID>(0x0400));
+    EXPECT_EQ(events[0].flags, DISPATCH_METHOD);
+}
+
+TEST(TypeLibrary, DescribesTheLibraryTheClassAndTheInterface) {
+    ComApartment apartment;
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+    EXPECT_EQ(attr->lcid, 0x409u);
+    EXPECT_EQ(attr->wMajorVerNum, 1);
+    EXPECT_EQ(attr->wMinorVerNum, 0);
+    library->ReleaseTLibAttr(attr);
+
+    UniqueBstr name;
+    UniqueBstr doc;
+    ASSERT_EQ(library->GetDocumentation(-1, name.Put(), doc.Put(), nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name.Get(), L"MIRAXLDLib");
+    EXPECT_STREQ(doc.Get(), L"MIRAXLD 1.0 Type Library");
+
+    struct Row {
+        const GUID* guid;
+        const wchar_t* name;
+        const wchar_t* help;
+        TYPEKIND kind;
+        WORD flags;  // flags that must be set
+    };
+    const Row rows[] = {
+        {&DIID__IPOSLDisplayEvents, L"_IPOSLDisplayEvents", L"_IPOSLDisplayEvents Interface",
+         TKIND_DISPATCH, 0},
+        {&CLSID_POSLDisplay, L"POSLDisplay", L"POSLDisplay Class", TKIND_COCLASS,
+         TYPEFLAG_FCANCREATE},
+        // widl marks the dispatch half of a dual interface dual and dispatchable only; the
+        // oleautomation flag sits on the vtable half.
+        {&IID_IPOSLDisplay, L"IPOSLDisplay", L"IPOSLDisplay Interface", TKIND_DISPATCH,
+         TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE},
+    };
+    EXPECT_EQ(library->GetTypeInfoCount(), std::size(rows));
+    for (const Row& row : rows) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*row.guid, info.Put()), S_OK);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, row.kind);
+        EXPECT_EQ(type->wTypeFlags & row.flags, row.flags);
+        if (row.kind == TKIND_COCLASS) {
+            ASSERT_EQ(type->cImplTypes, 2);
+            INT implFlags[2] = {};
+            info->GetImplTypeFlags(0, &implFlags[0]);
+            info->GetImplTypeFlags(1, &implFlags[1]);
+            EXPECT_EQ(implFlags[0], IMPLTYPEFLAG_FDEFAULT);
+            EXPECT_EQ(implFlags[1], IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+        }
+        if (row.guid == &DIID__IPOSLDisplayEvents) {
+            EXPECT_EQ(type->cFuncs, 0);
+        }
+        info->ReleaseTypeAttr(type);
+        ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.Put(), doc.Put(), nullptr, nullptr),
+                  S_OK);
+        EXPECT_STREQ(name.Get(), row.name);
+        EXPECT_STREQ(doc.Get(), row.help);
+    }
+}
+
+// The parameter flags decide what a Control Object receives: [out, retval] comes back as the
+// result of Invoke, plain out and in/out parameters need by-reference arguments.
+TEST(TypeLibrary, ParameterDirections) {
+    ComApartment apartment;
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
+    ComPtr<ITypeInfo> dispatchInfo;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPOSLDisplay, dispatchInfo.Put()), S_OK);
+    HREFTYPE vtableHalf = 0;
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(-1, &vtableHalf), S_OK);
+    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(vtableHalf, info.Put()), S_OK);
+
+    constexpr USHORT in = PARAMFLAG_FIN, out = PARAMFLAG_FOUT,
+                     retval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+    struct Row {
+        MEMBERID id;
+        std::vector<USHORT> flags;
+        std::vector<VARTYPE> types;
+    };
+    const Row rows[] = {
+        {1, {in, in, in, retval}, {VT_BSTR, VT_BSTR, VT_DISPATCH, VT_PTR}},
+        {6, {in, in | out, in | out, retval}, {VT_I4, VT_PTR, VT_PTR, VT_PTR}},
+        {14, {out, retval}, {VT_PTR, VT_PTR}},
+        {17, {in, in}, {VT_I4, VT_I4}},
+        {18, {in, retval}, {VT_I4, VT_PTR}},
+        {20, {in, retval}, {VT_BOOL, VT_PTR}},
+        {26, {retval}, {VT_PTR}},
+    };
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+    ASSERT_EQ(type->cFuncs, 30);
+    info->ReleaseTypeAttr(type);
+    for (const Row& row : rows) {
+        FUNCDESC* func = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(row.id - 1, &func), S_OK);
+        EXPECT_EQ(func->memid, row.id);
+        ASSERT_EQ(func->cParams, static_cast<SHORT>(row.flags.size())) << row.id;
+        for (SHORT p = 0; p < func->cParams; ++p) {
+            EXPECT_EQ(func->lprgelemdescParam[p].paramdesc.wParamFlags, row.flags[p])
+                << row.id << "/" << p;
+            EXPECT_EQ(func->lprgelemdescParam[p].tdesc.vt, row.types[p]) << row.id << "/" << p;
+        }
+        info->ReleaseFuncDesc(func);
+    }
+    // Every method's help string names it.
+    for (MEMBERID id = 1; id <= 30; ++id) {
+        UniqueBstr name;
+        UniqueBstr doc;
+        ASSERT_EQ(info->GetDocumentation(id, name.Put(), doc.Put(), nullptr, nullptr), S_OK);
+        EXPECT_EQ(std::wstring(doc.Get()), L"method " + std::wstring(name.Get()));
+        EXPECT_STREQ(name.Get(), kMethodNames[id - 1]);
+    }
+}
+
+}  // namespace

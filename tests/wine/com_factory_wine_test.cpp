@@ -1,0 +1,238 @@
+// The class factory and the module as a client sees them through the DLL's exports: class
+// lookup, aggregation, the unload answer and the construction trace.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "com/com_owners.h"
+#include "dll_exports.h"
+
+namespace {
+
+using miraxld::com::ComPtr;
+using miraxld::testco::BesideThisProgram;
+using miraxld::testco::ExportOf;
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+
+class Factory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        m_module = LoadLibraryW(BesideThisProgram(L"MIRAXLD.dll").c_str());
+        ASSERT_NE(m_module, nullptr);
+        m_getClassObject = ExportOf<GetClassObjectFn>(m_module, "DllGetClassObject");
+        m_canUnload = ExportOf<CanUnloadFn>(m_module, "DllCanUnloadNow");
+        ASSERT_NE(m_getClassObject, nullptr);
+        ASSERT_NE(m_canUnload, nullptr);
+        ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, m_factory.PutVoid()),
+                  S_OK);
+    }
+    void TearDown() override {
+        m_factory.Reset();
+        FreeLibrary(m_module);
+        CoUninitialize();
+    }
+
+    HMODULE m_module = nullptr;
+    GetClassObjectFn m_getClassObject = nullptr;
+    CanUnloadFn m_canUnload = nullptr;
+    ComPtr<IClassFactory> m_factory;
+};
+
+TEST_F(Factory, ClassObjectLookup) {
+    const GUID unknownClass = {0x1234, 0x5678, 0x9abc, {1, 2, 3, 4, 5, 6, 7, 8}};
+    struct Row {
+        const char* what;
+        const CLSID& clsid;
+        const IID& iid;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"factory", CLSID_POSLDisplay, IID_IClassFactory, S_OK},
+        {"factory as IUnknown", CLSID_POSLDisplay, IID_IUnknown, S_OK},
+        {"unknown class", unknownClass, IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+        {"the interface id is no class", IID_IPOSLDisplay, IID_IClassFactory,
+         CLASS_E_CLASSNOTAVAILABLE},
+        {"factory has no dispatch", CLSID_POSLDisplay, IID_IDispatch, E_NOINTERFACE},
+    };
+    for (const Row& row : rows) {
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(m_getClassObject(row.clsid, row.iid, &out), row.expected) << row.what;
+        if (SUCCEEDED(row.expected)) {
+            static_cast<IUnknown*>(out)->Release();
+        } else {
+            EXPECT_EQ(out, nullptr) << row.what;
+        }
+    }
+    EXPECT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, nullptr), E_POINTER);
+}
+
+// A minimal outer object that counts the calls the inner object delegates to it.
+class Outer final : public IUnknown {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+        ++queries;
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    std::atomic<ULONG> refs{1};
+    std::atomic<int> queries{0};
+};
+
+TEST_F(Factory, CreateInstanceAnswers) {
+    Outer outer;
+    struct Row {
+        const char* what;
+        IUnknown* outer;
+        const IID& iid;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"plain IPOSLDisplay", nullptr, IID_IPOSLDisplay, S_OK},
+        {"plain IDispatch", nullptr, IID_IDispatch, S_OK},
+        {"plain IConnectionPointContainer", nullptr, IID_IConnectionPointContainer, S_OK},
+        {"plain, unsupported interface", nullptr, IID_IPersist, E_NOINTERFACE},
+        {"aggregated, IPOSLDisplay", &outer, IID_IPOSLDisplay, CLASS_E_NOAGGREGATION},
+        {"aggregated, IDispatch", &outer, IID_IDispatch, CLASS_E_NOAGGREGATION},
+        {"aggregated, IUnknown", &outer, IID_IUnknown, S_OK},
+    };
+    for (const Row& row : rows) {
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(m_factory->CreateInstance(row.outer, row.iid, &out), row.expected) << row.what;
+        if (SUCCEEDED(row.expected)) {
+            ASSERT_NE(out, nullptr);
+            static_cast<IUnknown*>(out)->Release();
+        } else {
+            EXPECT_EQ(out, nullptr) << row.what;
+        }
+    }
+    EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, nullptr), E_POINTER);
+    EXPECT_EQ(outer.refs.load(), 1u);  // a refused or released inner object holds nothing
+}
+
+TEST_F(Factory, AggregatedObjectDelegatesToTheOuterUnknown) {
+    Outer outer;
+    ComPtr<IUnknown> inner;
+    ASSERT_EQ(m_factory->CreateInstance(&outer, IID_IUnknown, inner.PutVoid()), S_OK);
+
+    // The inner IUnknown is the object's own: asking it for IUnknown gives itself back.
+    ComPtr<IUnknown> again;
+    ASSERT_EQ(inner->QueryInterface(IID_IUnknown, again.PutVoid()), S_OK);
+    EXPECT_EQ(again.Get(), inner.Get());
+    again.Reset();
+
+    // An interface of the object counts its references on the outer object and asks it for
+    // other interfaces.
+    ComPtr<IPOSLDisplay> display;
+    ASSERT_EQ(inner->QueryInterface(IID_IPOSLDisplay, display.PutVoid()), S_OK);
+    EXPECT_EQ(outer.refs.load(), 2u);
+    void* other = nullptr;
+    EXPECT_EQ(display->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+    EXPECT_EQ(outer.queries.load(), 1);
+    display.Reset();
+    EXPECT_EQ(outer.refs.load(), 1u);
+    inner.Reset();
+}
+
+TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
+    m_factory->AddRef();  // a held factory keeps the module loaded, too
+    EXPECT_EQ(m_canUnload(), S_FALSE);
+    m_factory->Release();
+    m_factory.Reset();
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, factory.PutVoid()), S_OK);
+    IClassFactory* raw = factory.Detach();  // only the lock below must count from here on
+
+    ComPtr<IPOSLDisplay> object;
+    ASSERT_EQ(raw->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
+    ComPtr<IEnumConnectionPoints> points;
+    {
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(object.As(&container), S_OK);
+        ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
+    }
+    ASSERT_EQ(raw->LockServer(TRUE), S_OK);
+    raw->Release();
+
+    EXPECT_EQ(m_canUnload(), S_FALSE) << "object, enumerator and lock alive";
+    object.Reset();
+    EXPECT_EQ(m_canUnload(), S_FALSE) << "enumerator and lock alive";
+    points.Reset();
+    EXPECT_EQ(m_canUnload(), S_FALSE) << "lock held";
+    ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, factory.PutVoid()), S_OK);
+    factory->LockServer(FALSE);
+    factory.Reset();
+    EXPECT_EQ(m_canUnload(), S_OK);
+}
+
+// Debug output reaches a process as a first-chance exception before any debugger sees it, so
+// a vectored handler can record it: Windows raises the wide form (and then the narrow one),
+// Wine only the narrow one. Lines are kept per form and the wide ones win when present.
+class DebugOutputCapture {
+  public:
+    DebugOutputCapture() {
+        s_active = this;
+        m_handler = AddVectoredExceptionHandler(1, &DebugOutputCapture::Handler);
+    }
+    ~DebugOutputCapture() {
+        RemoveVectoredExceptionHandler(m_handler);
+        s_active = nullptr;
+    }
+    DebugOutputCapture(const DebugOutputCapture&) = delete;
+    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+
+    std::vector<std::wstring> Lines() {
+        std::lock_guard lock(m_mutex);
+        return m_wide.empty() ? m_narrow : m_wide;
+    }
+
+  private:
+    static constexpr DWORD kWidePrint = 0x4001000A;  // DBG_PRINTEXCEPTION_WIDE_C
+
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        DebugOutputCapture* self = s_active;
+        if (self == nullptr || record->NumberParameters < 2) {
+            return EXCEPTION_CONTINUE_SEARCH;
+        }
+        if (record->ExceptionCode == kWidePrint) {
+            const auto* text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+            std::lock_guard lock(self->m_mutex);
+            self->m_wide.emplace_back(text, record->ExceptionInformation[0] - 1);
+        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
+            const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+            std::lock_guard lock(self->m_mutex);
+            self->m_narrow.emplace_back(text, text + record->ExceptionInformation[0] - 1);
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+
+    static inline DebugOutputCapture* s_active = nullptr;
+    PVOID m_handler = nullptr;
+    std::mutex m_mutex;
+    std::vector<std::wstring> m_wide;
+    std::vector<std::wstring> m_narrow;
+};
+
+TEST_F(Factory, OneObjectTracesExactlyItsConstructionAndDestruction) {
+    std::vector<std::wstring> lines;
+    {
+        DebugOutputCapture capture;
+        ComPtr<IPOSLDisplay> object;
+        ASSERT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
+        object.Reset();
+        lines = capture.Lines();
+    }
+    const std::vector<std::wstring> expected = {L"CPOSLDisplay::CPOSLDisplay(): c-tor",
+                                                L"CPOSLDisplay::CPOSLDisplay(): d-tor"};
+    EXPECT_EQ(lines, expected);
+}
+
+}  // namespace
