@@ -1,0 +1,247 @@
+// The POSIX platform layer as the native build uses it: the registry file, termios ports over a
+// pseudo-terminal, code-page conversion with the bytes Windows gives, timers and threads.
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace miraxld {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A scratch directory and environment variables restored after the test.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+            m_had = true;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment() {
+        if (m_had) {
+            setenv(m_name, m_old.c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+
+  private:
+    const char* m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+fs::path ScratchDirectory(const std::string& name) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("miraxld-" + name + "-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
+    const fs::path dir = ScratchDirectory("registry");
+    const fs::path file = dir / "registry.reg";
+    ScopedEnvironment env("MIRAXLD_REGISTRY", file.string());
+    IRegistry& registry = SystemPlatform().Registry();
+    std::u16string data;
+
+    // No file yet: every key is missing.
+    EXPECT_EQ(registry.QueryString(u"SOFTWARE\\X", u"", &data), kRegistryNotFound);
+
+    std::ofstream(file)
+        << "Windows Registry Editor Version 5.00\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT110]\n"
+           "@=\"MIRAXLD.POSLDisplay.1\"\n"
+           "\"Port\"=\"COM3\"\n"
+           "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
+           "\"\\\\Device\\\\Serial0\"=\"COM1\"\n";
+    const std::u16string key = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT110";
+    ASSERT_EQ(registry.QueryString(key, u"", &data), 0);
+    EXPECT_EQ(data, u"MIRAXLD.POSLDisplay.1");
+    ASSERT_EQ(registry.QueryString(u"software\\oleforretail\\serviceopos\\linedisplay\\kt110",
+                                   u"PORT", &data),
+              0);
+    EXPECT_EQ(data, u"COM3");
+    EXPECT_EQ(registry.QueryString(key, u"BaudRate", &data), kRegistryNotFound);
+
+    std::vector<std::u16string> names;
+    ASSERT_EQ(registry.EnumSubKeys(u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay", &names), 0);
+    EXPECT_EQ(names, std::vector<std::u16string>{u"KT110"});
+    std::vector<RegistryValue> values;
+    ASSERT_EQ(registry.EnumValues(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", &values), 0);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].name, u"\\Device\\Serial0");
+    EXPECT_EQ(values[0].data, u"COM1");
+
+    // A value deleted in the file is gone at the next read.
+    std::ofstream(file, std::ios::app) << "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
+                                          "\"\\\\Device\\\\Serial0\"=-\n";
+    ASSERT_EQ(registry.EnumValues(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", &values), 0);
+    EXPECT_TRUE(values.empty());
+    fs::remove_all(dir);
+}
+
+// A pseudo-terminal standing in for a COM port: the test holds the far end.
+class PosixSerial : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[256] = {};
+        ASSERT_EQ(openpty(&m_master, &m_slave, name, nullptr, nullptr), 0);
+        m_dir = ScratchDirectory("com");
+        fs::create_symlink(name, m_dir / "com5");
+        m_env = std::make_unique<ScopedEnvironment>("MIRAXLD_COM_DIR", m_dir.string());
+        m_device = SystemPlatform().CreateSerialDevice();
+    }
+    void TearDown() override {
+        m_device.reset();
+        m_env.reset();
+        close(m_master);
+        close(m_slave);
+        fs::remove_all(m_dir);
+    }
+    std::string ReadFarEnd(size_t count, int maxTries = 200) {
+        std::string bytes;
+        for (int tries = 0; tries < maxTries && bytes.size() < count; ++tries) {
+            char buffer[64];
+            fcntl(m_master, F_SETFL, O_NONBLOCK);
+            const ssize_t n = read(m_master, buffer, sizeof buffer);
+            if (n > 0) {
+                bytes.append(buffer, static_cast<size_t>(n));
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        return bytes;
+    }
+    int m_master = -1;
+    int m_slave = -1;
+    fs::path m_dir;
+    std::unique_ptr<ScopedEnvironment> m_env;
+    std::unique_ptr<ISerialDevice> m_device;
+};
+
+TEST_F(PosixSerial, OpensRawAtTheBaudRateAndMovesBytesBothWays) {
+    ASSERT_TRUE(m_device->Open(5, 9600));
+    termios settings{};
+    ASSERT_EQ(tcgetattr(m_slave, &settings), 0);
+    EXPECT_EQ(cfgetospeed(&settings), B9600);
+    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(settings.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(settings.c_oflag & OPOST, 0u);  // 0x0A must not become 0x0D 0x0A
+
+    for (uint8_t byte : {0x1B, 0x40, 0x0A, 0x0D, 0x00, 0xFF}) {
+        EXPECT_TRUE(m_device->WriteByte(byte));
+    }
+    EXPECT_EQ(ReadFarEnd(6), std::string("\x1B\x40\x0A\x0D\x00\xFF", 6));
+
+    uint8_t buffer[16] = {};
+    EXPECT_EQ(m_device->Read(buffer, sizeof buffer), 0);  // nothing waiting: returns at once
+    ASSERT_EQ(write(m_master, "\xAA\x01\x02", 3), 3);
+    int waiting = 0;
+    for (int tries = 0; tries < 200 && waiting < 3; ++tries) {
+        waiting = m_device->InputCount();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(waiting, 3);
+    EXPECT_EQ(m_device->Read(buffer, 2), 2);
+    EXPECT_EQ(buffer[0], 0xAA);
+    EXPECT_EQ(m_device->Read(buffer, sizeof buffer), 1);
+    EXPECT_EQ(buffer[0], 0x02);
+
+    uint32_t bits = 0xDEAD;
+    EXPECT_FALSE(m_device->ModemStatus(&bits));  // a pty has no modem lines
+}
+
+TEST_F(PosixSerial, MissingPortsDoNotOpenAndClosedDevicesSendNothing) {
+    EXPECT_FALSE(m_device->Open(9, 9600));
+    EXPECT_FALSE(m_device->Open(0, 9600));
+    EXPECT_FALSE(m_device->WriteByte(0x41));
+    uint8_t byte = 0;
+    EXPECT_EQ(m_device->Read(&byte, 1), 0);
+    EXPECT_EQ(m_device->InputCount(), 0);
+
+    ASSERT_TRUE(m_device->Open(5, 19200));
+    m_device->Close();
+    EXPECT_FALSE(m_device->WriteByte(0x41));
+    EXPECT_EQ(ReadFarEnd(1, 10), "");
+}
+
+// The bytes WideCharToMultiByte gives for the code pages the displays offer.
+TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
+    ICodePages& pages = SystemPlatform().CodePages();
+    struct Row {
+        int codePage;
+        std::u16string text;
+        std::string bytes;
+    } rows[] = {
+        {1252, u"A\u20AC\u00E9", "A\x80\xE9"},
+        {437, u"\u00E9\u2591", "\x82\xB0"},
+        {850, u"\u00D8", "\x9D"},
+        {866, u"\u0416", "\x86"},
+        {1255, u"\u05D0", "\xE0"},
+        {1256, u"\u0628", "\xC8"},
+        {932, u"\u30A2A",
+         "\x83\x41"
+         "A"},
+        {936, u"\u4E2D", "\xD6\xD0"},
+        {1252, u"\u4E2D", "?"},  // not representable: the code page's default character
+        {437, u"\u20AC", "?"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
+    }
+    EXPECT_EQ(pages.ToMultiByte(12345, u"A"), "");  // unknown code page
+    EXPECT_EQ(pages.ToMultiByte(1252, u""), "");
+}
+
+TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
+    IPlatform& platform = SystemPlatform();
+    std::atomic<int> ticks{0};
+    const TimerHandle timer = platform.Timers().Create(5, 5, [&] { ++ticks; });
+    ASSERT_NE(timer, 0u);
+    for (int tries = 0; tries < 400 && ticks < 3; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GE(ticks.load(), 3);
+    platform.Timers().Delete(timer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // a running callback ends
+    const int after = ticks.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(ticks.load(), after);
+
+    // Deleting a timer from inside its own callback must neither hang nor crash.
+    std::atomic<TimerHandle> self{0};
+    std::atomic<int> selfTicks{0};
+    self = platform.Timers().Create(1, 1, [&] {
+        ++selfTicks;
+        platform.Timers().Delete(self.load());
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_GE(selfTicks.load(), 1);
+
+    std::atomic<bool> ran{false};
+    ASSERT_TRUE(platform.Threads().Start([&] { ran = true; }));
+    for (int tries = 0; tries < 400 && !ran; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(ran.load());
+}
+
+}  // namespace
+}  // namespace miraxld
