@@ -101,6 +101,22 @@ public:
     // The port monitor thread's body (transport/port_monitor.cpp).
     void PortMonitorThread();
 
+    // ---- The probe steps of ClaimDevice (service_object/display_probe.cpp), in claim order.
+    // W is the version wait time; `reference` the clock reading the waits are measured from. ----
+    // Reads m_firmwareVersion; returns W. `reference` is left alone when no request is sent
+    // for a KT710 (the claim's start time stays the reference).
+    int32_t ProbeFirmwareVersion(int64_t* reference);
+    // Fills the code-page slots; returns 0 or the extended code that fails the claim. May
+    // replace *waitMs.
+    int32_t LoadCodePageSlots(int32_t* waitMs, int64_t reference);
+    // CharacterSetList, the initialisations, CharacterSet, the Unicode switch; returns 0 or
+    // the extended code that fails the claim.
+    int32_t FinishCharacterSetup(int32_t waitMs);
+    void ProbeScreenModes();
+    void ProbeDisplayParameters();
+    // The registry route's slots from "CodepageList" and "CodepageCmdIndex".
+    void FillSlotsFromRegistry();
+
     // ---- Window timers (service_object/window_timers.cpp). Deleting never waits for a running
     // callback. Only windows 1 to 3 ever get a timer; other numbers are ignored. ----
     // Creates the window's marquee timer (due 10 ms, period m_marqueePeriod) unless it has one.
