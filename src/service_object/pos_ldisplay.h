@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -263,6 +264,9 @@ public:
     std::atomic<int32_t> m_reportedPowerState{0};
     // Held by the firmware loader while it owns the link; the monitor does not reopen it then.
     std::atomic<uint8_t> m_loaderOwnsLink{0};
+    // Held by the monitor thread while a pass works on the link, so that taking the link for
+    // the loader (LoaderLinkHold, transport/port_monitor.h) can wait out a pass under way.
+    std::mutex m_monitorLinkWork;
 
     // Member objects and buffers.
     SerialPort m_port;

@@ -1,0 +1,441 @@
+// The port monitor thread over a claimed simulated display: the port vanishing and returning,
+// the modem lines, the events, the loader's hold on the link and the stop handshake. Passes run
+// one at a time: the thread waits at its pass sleep until the test lets exactly one pass go.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "display_sim.h"
+#include "doubles/test_platform.h"
+#include "service_object/pos_ldisplay.h"
+#include "transport/port_monitor.h"
+
+namespace miraxld {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char16_t kBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
+constexpr char16_t kSerialComm[] = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr auto kPatience = 20s;  // only a broken build ever waits this long
+
+// Holds the monitor thread at each 200 ms pass sleep until the test grants one pass.
+class PassGate {
+  public:
+    void Register() {
+        std::lock_guard lock(m_mutex);
+        m_monitor = std::this_thread::get_id();
+    }
+    bool IsMonitor() {
+        std::lock_guard lock(m_mutex);
+        return m_monitor == std::this_thread::get_id();
+    }
+    void Arrive() {
+        std::unique_lock lock(m_mutex);
+        ++m_arrivals;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+    }
+    // Ready for the next thread.
+    void Reset() {
+        std::lock_guard lock(m_mutex);
+        m_monitor = {};
+        m_arrivals = m_granted = 0;
+        m_open = m_finished = false;
+    }
+    void Finished() {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_changed.notify_all();
+    }
+    // Lets one pass run; true once the thread waits before the next one or has ended.
+    bool Step() {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_for(lock, kPatience,
+                                [&] { return m_finished || m_arrivals > m_granted; }) ||
+            m_finished) {
+            return false;
+        }
+        ++m_granted;
+        m_changed.notify_all();
+        return m_changed.wait_for(lock, kPatience,
+                                  [&] { return m_finished || m_arrivals > m_granted; });
+    }
+    void Open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    bool Ended() {
+        std::lock_guard lock(m_mutex);
+        return m_finished;
+    }
+    bool WaitFinished() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, kPatience, [&] { return m_finished; });
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::thread::id m_monitor;
+    int64_t m_arrivals = 0;
+    int64_t m_granted = 0;
+    bool m_open = false;
+    bool m_finished = false;
+};
+
+class GatedClock : public IClock {
+  public:
+    GatedClock(testing::VirtualClock& time, PassGate& gate) : m_time(time), m_gate(gate) {}
+    int64_t NowMs() override { return m_time.NowMs(); }
+    void SleepMs(int ms) override {
+        if (ms == 200 && m_gate.IsMonitor()) {
+            m_gate.Arrive();
+        }
+        m_time.SleepMs(ms);
+    }
+
+  private:
+    testing::VirtualClock& m_time;
+    PassGate& m_gate;
+};
+
+class GatedThreads : public IThreadStarter {
+  public:
+    GatedThreads(testing::CountingThreads& threads, PassGate& gate)
+        : m_threads(threads), m_gate(gate) {}
+    bool Start(std::function<void()> body) override {
+        return m_threads.Start([&gate = m_gate, body = std::move(body)] {
+            gate.Register();
+            body();
+            gate.Finished();
+        });
+    }
+
+  private:
+    testing::CountingThreads& m_threads;
+    PassGate& m_gate;
+};
+
+class MonitorPlatform : public testing::TestPlatform {
+  public:
+    IClock& Clock() override { return gatedClock; }
+    IThreadStarter& Threads() override { return gatedThreads; }
+    PassGate gate;
+    GatedClock gatedClock{clock, gate};
+    GatedThreads gatedThreads{threads, gate};
+};
+
+class RecordingTarget : public IEventTarget {
+  public:
+    long GetIDOfName(std::u16string_view name, int32_t* dispid) override {
+        for (size_t i = 0; i < kEventMethodNames.size(); ++i) {
+            if (kEventMethodNames[i] == name) {
+                *dispid = static_cast<int32_t>(100 + i);
+                return 0;
+            }
+        }
+        return 1;
+    }
+    long InvokeMethod(int32_t dispid, int32_t argument) override {
+        std::lock_guard lock(m_mutex);
+        if (dispid == 100 + kEventStatusUpdate) {
+            m_statuses.push_back(argument);
+        } else {
+            m_statuses.push_back(-dispid);  // any other event is wrong and shows up as such
+        }
+        return 0;
+    }
+    std::vector<int32_t> Take() {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_statuses, {});
+    }
+    size_t Count() {
+        std::lock_guard lock(m_mutex);
+        return m_statuses.size();
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::vector<int32_t> m_statuses;
+};
+
+using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
+const Listing kUnreadable = {u"<no key>"};
+
+class PortMonitorTest : public ::testing::Test {
+  protected:
+    ~PortMonitorTest() override {
+        Stop();
+        // The starter's own bookkeeping runs after the body; let it finish before the
+        // platform goes.
+        for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+    // Opens and claims `device` on COM6 at 19200 baud with a display of `model`.
+    void Claim(std::u16string device, std::string model, int firmware) {
+        displaysim::SimConfig config;
+        config.model = std::move(model);
+        config.firmware = firmware;
+        sim = std::make_shared<displaysim::DisplaySimulator>(config);
+        // The controls outlive simulators and may be found again at a reused address.
+        {
+            auto& c = Controls();
+            std::lock_guard lock(c.mutex);
+            c.portMissing = false;
+            c.modemAvailable = true;
+            c.modemBits = kModemDsrOn | kModemCtsOn;
+            c.opens = 0;
+            c.lastBaud = 0;
+        }
+        platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
+        const std::u16string key = kBranch + device;
+        platform.registry.SetString(key, u"", u"MIRAXLD.POSLDisplay.1");
+        platform.registry.SetString(key, u"Port", u"COM6");
+        platform.registry.SetString(key, u"BaudRate", u"19200");
+        platform.gate.Reset();
+        const int started = platform.threads.Started();
+        so = std::make_unique<CPOSLDisplay>(platform);
+        ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
+        int32_t rc = -1;
+        ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
+        ASSERT_EQ(rc, 0);
+        ASSERT_EQ(platform.threads.Started(), started + 1);
+    }
+
+    displaysim::SimulatedSerialDevice::Controls& Controls() {
+        return displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
+    }
+    void Lines(bool available, uint32_t bits) {
+        auto& c = Controls();
+        std::lock_guard lock(c.mutex);
+        c.modemAvailable = available;
+        c.modemBits = bits;
+    }
+    void PortMissing(bool missing) {
+        auto& c = Controls();
+        std::lock_guard lock(c.mutex);
+        c.portMissing = missing;
+    }
+    int Opens() {
+        auto& c = Controls();
+        std::lock_guard lock(c.mutex);
+        return c.opens;
+    }
+    uint32_t LastBaud() {
+        auto& c = Controls();
+        std::lock_guard lock(c.mutex);
+        return c.lastBaud;
+    }
+    // Only called while the thread waits at the gate, so it never reads a half-written key.
+    void List(const Listing& ports) {
+        platform.registry.DeleteKey(kSerialComm);
+        if (ports == kUnreadable) {
+            return;
+        }
+        platform.registry.CreateKey(kSerialComm);
+        int n = 0;
+        for (const std::u16string& port : ports) {
+            platform.registry.SetString(kSerialComm,
+                                        u"\\Device\\Serial" + std::u16string(1, u'0' + n++), port);
+        }
+    }
+
+    void Stop() {
+        if (!so) {
+            return;
+        }
+        platform.gate.Open();
+        so->CloseService(nullptr);
+        EXPECT_TRUE(platform.gate.WaitFinished());
+        so.reset();
+    }
+
+    MonitorPlatform platform;
+    RecordingTarget target;
+    std::shared_ptr<displaysim::DisplaySimulator> sim;
+    std::unique_ptr<CPOSLDisplay> so;
+};
+
+TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
+    List({u"COM1", u"COM6"});
+    Claim(u"KT110", "KT110", 13000);
+    ASSERT_EQ(Opens(), 1);  // the claim's
+
+    struct Row {
+        const char* what;
+        Listing listed;
+        bool portMissing;
+        bool modemAvailable;
+        uint32_t bits;
+        int32_t state;
+        std::vector<int32_t> events;
+        bool open;
+        int opens;
+    };
+    const uint32_t both = kModemDsrOn | kModemCtsOn;
+    const Row rows[] = {
+        {"first pass, display on", {u"COM1", u"COM6"}, false, true, both, 2001, {}, true, 1},
+        {"bridge pulled", {u"COM1"}, true, true, both, 2003, {2003}, false, 1},
+        {"still pulled", {u"COM1"}, true, true, both, 2003, {}, false, 1},
+        {"listed, not yet openable", {u"COM6"}, true, true, both, 2002, {2002}, false, 1},
+        {"reopened", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
+        {"switched off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 2},
+        {"CTS alone", {u"COM6"}, false, true, kModemCtsOn, 2001, {2001}, true, 2},
+        {"DSR alone", {u"COM6"}, false, true, kModemDsrOn, 2001, {}, true, 2},
+        {"list unreadable", kUnreadable, false, true, both, 2003, {2003}, true, 2},
+        {"list back, link kept", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
+        {"no modem status", {u"COM6"}, false, false, both, 2002, {2002}, true, 2},
+        {"only COM16", {u"COM16"}, false, false, both, 2003, {2003}, false, 2},
+        {"empty list", {}, false, true, both, 2003, {}, false, 2},
+        {"number past int", {u"COM99999999999", u"COM"}, false, true, both, 2003, {}, false, 2},
+        {"COM06 is port 6", {u"COM06"}, false, true, both, 2001, {2001}, true, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        List(row.listed);
+        PortMissing(row.portMissing);
+        Lines(row.modemAvailable, row.bits);
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_EQ(so->m_powerState.load(), row.state);
+        EXPECT_EQ(so->m_linkPowerState.load(), row.state);
+        EXPECT_EQ(target.Take(), row.events);
+        EXPECT_EQ(so->m_port.IsOpen(), row.open);
+        EXPECT_EQ(Opens(), row.opens);
+    }
+    EXPECT_EQ(LastBaud(), 19200u);  // reopened with the claim's rate
+    int32_t state = 0;
+    so->GetPropertyNumber(14, &state);  // PowerState
+    EXPECT_EQ(state, 2001);
+}
+
+TEST_F(PortMonitorTest, FirstPassReportsOnlyADisplayThatIsNotOnline) {
+    struct Row {
+        Listing listed;
+        uint32_t bits;
+        std::vector<int32_t> events;
+    };
+    const Row rows[] = {
+        {{u"COM6"}, kModemDsrOn, {}},
+        {{u"COM6"}, 0, {2002}},
+        {{u"COM5"}, kModemDsrOn, {2003}},
+    };
+    for (const Row& row : rows) {
+        List({u"COM6"});  // the claim itself needs no listing; the first pass sees `listed`
+        Claim(u"KT110", "KT110", 13000);
+        List(row.listed);
+        Lines(true, row.bits);
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_EQ(target.Take(), row.events);
+        Stop();
+        target.Take();
+    }
+}
+
+TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
+    struct Row {
+        std::u16string device;
+        std::string model;
+        int firmware;
+        int32_t linesOff;  // the state with the port listed and neither DSR nor CTS on
+    };
+    const Row rows[] = {
+        {u"KT310", "KT310", 102, 2001},
+        {u"KT310", "KT310", 103, 2002},
+        {u"KT110", "KT110", 102, 2002},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.firmware);
+        List({u"COM6"});
+        Claim(row.device, row.model, row.firmware);
+        ASSERT_EQ(so->m_firmwareVersion, row.firmware);
+        Lines(true, 0);
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_EQ(so->m_powerState.load(), row.linesOff);
+        List({});
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_EQ(so->m_powerState.load(), 2003);
+        List({u"COM6"});
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_EQ(so->m_powerState.load(), row.linesOff);
+        Stop();
+        target.Take();
+    }
+}
+
+TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
+    List({u"COM6"});
+    Claim(u"KT110", "KT110", 13000);
+    ASSERT_TRUE(platform.gate.Step());
+    ASSERT_EQ(so->m_powerState.load(), 2001);
+    {
+        LoaderLinkHold hold(*so);
+        LoaderLinkHold nested(*so);
+        so->m_port.Close();  // the loader's pause between its close and its reopen
+        Lines(true, 0);
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_FALSE(so->m_port.IsOpen());  // not reopened at the claim's rate
+        EXPECT_EQ(Opens(), 1);
+        ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
+        List({});
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_TRUE(so->m_port.IsOpen());  // not closed under the loader either
+        EXPECT_EQ(so->m_powerState.load(), 2001);
+        EXPECT_EQ(so->m_portListed.load(), 1);
+        EXPECT_EQ(target.Take(), std::vector<int32_t>{});
+    }
+    EXPECT_EQ(so->m_loaderOwnsLink.load(), 0);
+    ASSERT_TRUE(platform.gate.Step());
+    EXPECT_FALSE(so->m_port.IsOpen());
+    EXPECT_EQ(target.Take(), std::vector<int32_t>{2003});
+}
+
+TEST_F(PortMonitorTest, CloseServiceReturnsOnlyAfterTheLastPass) {
+    List({u"COM6"});
+    Claim(u"KT110", "KT110", 13000);
+    ASSERT_TRUE(platform.gate.Step());
+
+    size_t eventsAtReturn = 0;
+    std::thread closer([&] {
+        so->CloseService(nullptr);
+        eventsAtReturn = target.Count();
+    });
+    while (so->m_monitorRun.load() != 0) {
+        std::this_thread::yield();
+    }
+    // CloseService has closed the link; the last pass reopens it, finds the display switched
+    // off and reports that before the thread ends.
+    Lines(true, 0);
+    ASSERT_TRUE(platform.gate.Step());
+    EXPECT_TRUE(platform.gate.Ended());  // the thread ended instead of waiting again
+    closer.join();
+    EXPECT_EQ(eventsAtReturn, 1u);
+    EXPECT_EQ(target.Take(), std::vector<int32_t>{2002});
+    EXPECT_EQ(so->m_monitorEnded.load(), 1);
+    EXPECT_FALSE(so->m_port.IsOpen());  // the last pass's reopen does not outlive the service
+    EXPECT_EQ(Opens(), 2);
+    so.reset();  // nothing may touch the object after CloseService returned
+}
+
+TEST_F(PortMonitorTest, ThreadThatStartsAfterCloseServiceEndsAtOnce) {
+    testing::TestPlatform plain;
+    CPOSLDisplay direct(plain);
+    direct.m_monitorRun = 0;
+    direct.m_monitorEnded = 0;
+    direct.PortMonitorThread();
+    EXPECT_EQ(direct.m_monitorEnded.load(), 1);
+    EXPECT_EQ(plain.clock.TotalSleeps(), 0);
+    EXPECT_EQ(direct.m_reportedPowerState.load(), 2001);
+}
+
+}  // namespace
+}  // namespace miraxld
