@@ -426,16 +426,5 @@ TEST_F(PortMonitorTest, CloseServiceReturnsOnlyAfterTheLastPass) {
     so.reset();  // nothing may touch the object after CloseService returned
 }
 
-TEST_F(PortMonitorTest, ThreadThatStartsAfterCloseServiceEndsAtOnce) {
-    testing::TestPlatform plain;
-    CPOSLDisplay direct(plain);
-    direct.m_monitorRun = 0;
-    direct.m_monitorEnded = 0;
-    direct.PortMonitorThread();
-    EXPECT_EQ(direct.m_monitorEnded.load(), 1);
-    EXPECT_EQ(plain.clock.TotalSleeps(), 0);
-    EXPECT_EQ(direct.m_reportedPowerState.load(), 2001);
-}
-
 }  // namespace
 }  // namespace miraxld
