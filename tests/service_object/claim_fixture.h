@@ -1,0 +1,167 @@
+// Opened service objects over the in-process display simulator, for the claim tests. Time
+// is virtual; the monitor thread a claim starts is counted but held before its first pass, so
+// that nothing else touches the clock, the link or the wire while a test looks at them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "display/commands.h"
+#include "display_sim.h"
+#include "doubles/test_platform.h"
+#include "service_object/pos_ldisplay.h"
+
+namespace miraxld::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Cat(std::initializer_list<CommandBytes> parts) {
+    Bytes out;
+    for (CommandBytes p : parts) {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+inline constexpr char16_t kDeviceBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
+inline constexpr char16_t kOwnProgId[] = u"MIRAXLD.POSLDisplay.1";
+inline constexpr char16_t kOemProgId[] = u"QV.POSLDisplay.1";
+
+// Threads that start only when released.
+class HeldThreads : public IThreadStarter {
+  public:
+    explicit HeldThreads(CountingThreads& threads) : m_threads(threads) {}
+    bool Start(std::function<void()> body) override {
+        return m_threads.Start([this, body = std::move(body)] {
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_released; });
+            }
+            body();
+        });
+    }
+    void Release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+  private:
+    CountingThreads& m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_released = false;
+};
+
+// Sleeps rounded up to whole ticks of `tickMs`, as on a system timer of coarse resolution.
+class TickingClock : public IClock {
+  public:
+    explicit TickingClock(VirtualClock& time) : m_time(time) {}
+    int64_t NowMs() override { return m_time.NowMs(); }
+    void SleepMs(int ms) override {
+        m_time.SleepMs(tickMs > 1 ? (ms + tickMs - 1) / tickMs * tickMs : ms);
+    }
+    int tickMs = 1;
+
+  private:
+    VirtualClock& m_time;
+};
+
+struct PortOpen {
+    int port;
+    uint32_t baud;
+    bool operator==(const PortOpen&) const = default;
+};
+
+// The simulator's device, refusing port numbers that no system has (COM0) and recording opens.
+class PortRecordingDevice : public ISerialDevice {
+  public:
+    PortRecordingDevice(std::unique_ptr<ISerialDevice> inner, std::vector<PortOpen>* opens)
+        : m_inner(std::move(inner)), m_opens(opens) {}
+    bool Open(int port, uint32_t baud) override {
+        if (port < 1 || !m_inner->Open(port, baud)) {
+            return false;
+        }
+        m_opens->push_back({port, baud});
+        return true;
+    }
+    void Close() override { m_inner->Close(); }
+    bool WriteByte(uint8_t b) override { return m_inner->WriteByte(b); }
+    int Read(uint8_t* buffer, int max) override { return m_inner->Read(buffer, max); }
+    int InputCount() override { return m_inner->InputCount(); }
+    bool ModemStatus(uint32_t* bits) override { return m_inner->ModemStatus(bits); }
+
+  private:
+    std::unique_ptr<ISerialDevice> m_inner;
+    std::vector<PortOpen>* m_opens;
+};
+
+class ClaimPlatform : public TestPlatform {
+  public:
+    IClock& Clock() override { return ticking; }
+    IThreadStarter& Threads() override { return held; }
+    TickingClock ticking{clock};
+    HeldThreads held{threads};
+};
+
+// One service object, its platform and its display; tables build one rig per row.
+class ClaimRig {
+  public:
+    ~ClaimRig() {
+        platform.held.Release();
+        if (so) {
+            so->CloseService(nullptr);
+        }
+        for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    void Display(displaysim::SimConfig config) {
+        sim = std::make_shared<displaysim::DisplaySimulator>(std::move(config));
+        // Controls are kept per simulator address, which a new simulator may reuse.
+        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
+        std::lock_guard lock(c.mutex);
+        c.portMissing = false;
+        platform.serialFactory = [this] {
+            return std::make_unique<PortRecordingDevice>(
+                displaysim::MakeDevice(sim, platform.clock), &opens);
+        };
+    }
+    void Key(std::u16string_view device, std::u16string_view name, std::u16string_view value) {
+        platform.registry.SetString(kDeviceBranch + std::u16string(device), name, value);
+    }
+    // A USB instance of `vidPid` on `port`, listed by the system as present.
+    void AttachUsb(std::u16string_view vidPid, std::u16string_view port) {
+        platform.registry.SetString(
+            u"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_" + std::u16string(vidPid.substr(0, 4)) +
+                u"&Pid_" + std::u16string(vidPid.substr(5)) + u"\\A\\Device Parameters",
+            u"PortName", port);
+        platform.registry.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", u"\\Device\\VCP0", port);
+    }
+    void Open(std::u16string_view device) {
+        so = std::make_unique<CPOSLDisplay>(platform);
+        ASSERT_EQ(so->OpenService(u"LineDisplay", device, nullptr, nullptr), 0);
+    }
+    int32_t Claim(int32_t timeout = 1000) {
+        int32_t rc = -1;
+        EXPECT_EQ(so->ClaimDevice(timeout, &rc), rc);
+        return rc;
+    }
+    bool LinkOpen() const { return so->m_port.IsOpen(); }
+
+    ClaimPlatform platform;
+    std::shared_ptr<displaysim::DisplaySimulator> sim;
+    std::vector<PortOpen> opens;
+    std::unique_ptr<CPOSLDisplay> so;
+};
+
+}  // namespace miraxld::testing
