@@ -1,0 +1,246 @@
+// Claims that fail, and the claim's life: the state each failure leaves, the silent display's
+// three seconds on the virtual clock, repeated claims and ReleaseDevice.
+#include <chrono>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/model_catalogue.h"
+#include "service_object/claim_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+displaysim::SimConfig Sim(std::string model, int firmware, std::set<std::string> silent = {}) {
+    displaysim::SimConfig c;
+    c.model = std::move(model);
+    c.firmware = firmware;
+    c.silentQueries = std::move(silent);
+    return c;
+}
+
+TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
+    struct Row {
+        const char* what;
+        std::u16string device, progId;
+        std::vector<std::pair<std::u16string, std::u16string>> values;
+        bool attached;  // a USB instance of 1d9c_0a01 on COM5
+        displaysim::SimConfig display;
+        bool portMissing, unsetBrand;
+        int32_t extended;
+        bool linkOpen;
+        Bytes wire;
+    };
+    const Row rows[] = {
+        {"no Port",
+         u"KT110",
+         kOwnProgId,
+         {{u"BaudRate", u"9600"}},
+         false,
+         Sim("KT110", 13000),
+         false,
+         false,
+         10002,
+         false,
+         {}},
+        {"no BaudRate",
+         u"KT110",
+         kOwnProgId,
+         {{u"Port", u"COM3"}},
+         false,
+         Sim("KT110", 13000),
+         false,
+         false,
+         10003,
+         false,
+         {}},
+        {"COM7 not present",
+         u"KT110",
+         kOwnProgId,
+         {{u"Port", u"COM7"}, {u"BaudRate", u"9600"}},
+         false,
+         Sim("KT110", 13000),
+         true,
+         false,
+         10004,
+         false,
+         {}},
+        {"USB display not attached",
+         u"KT110",
+         kOemProgId,
+         {},
+         false,
+         Sim("KT110", 13000),
+         false,
+         false,
+         10004,
+         false,
+         {}},
+        {"no readiness answer",
+         u"KT110",
+         kOemProgId,
+         {},
+         true,
+         Sim("KT110", 12999, {"ready"}),
+         false,
+         false,
+         10005,
+         true,
+         Cat({CMD_QUERY_VERSION, CMD_READY_QUERY})},
+        {"readiness answer missing for 3000 ms",
+         u"KT710",
+         kOwnProgId,
+         {{u"Port", u"COM3"}, {u"BaudRate", u"9600"}},
+         false,
+         Sim("KT710", 0, {"ready"}),
+         false,
+         false,
+         10006,
+         true,
+         Cat({CMD_READY_QUERY, CMD_INITIALIZE})},
+        {"no brand",
+         u"KT110",
+         kOwnProgId,
+         {},
+         true,
+         Sim("KT110", 13000),
+         false,
+         true,
+         10007,
+         true,
+         Cat({CMD_QUERY_VERSION})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ClaimRig rig;
+        rig.Key(row.device, u"", row.progId);
+        for (const auto& [name, value] : row.values) {
+            rig.Key(row.device, name, value);
+        }
+        if (row.attached) {
+            rig.AttachUsb(u"1d9c_0a01", u"COM5");
+        }
+        rig.Display(row.display);
+        {
+            auto& controls = displaysim::SimulatedSerialDevice::ControlsOf(rig.sim.get());
+            std::lock_guard lock(controls.mutex);
+            controls.portMissing = row.portMissing;
+        }
+        rig.Open(row.device);
+        if (row.unsetBrand) {
+            rig.so->m_brand = kBrandUnset;  // as if OpenService had never assigned one
+        }
+        int32_t rc = -1;
+        EXPECT_EQ(rig.so->ClaimDevice(0, &rc), 111);
+        EXPECT_EQ(rc, 111);
+        EXPECT_EQ(rig.so->m_resultCode, 111);
+        EXPECT_EQ(rig.so->m_resultCodeExtended, row.extended);
+        EXPECT_EQ(rig.so->m_claimed, 0);
+        EXPECT_EQ(rig.LinkOpen(), row.linkOpen);
+        EXPECT_EQ(rig.sim->Received(), row.wire);
+        EXPECT_EQ(rig.platform.threads.Started(), 0);
+        const auto shown = rig.platform.messages.Shown();
+        ASSERT_EQ(shown.size(), row.unsetBrand ? 1u : 0u);
+        if (row.unsetBrand) {
+            EXPECT_EQ(shown[0].text, u"GetCodepageList=0");
+            EXPECT_EQ(shown[0].caption, u"SO:Claim");
+        }
+    }
+}
+
+TEST(ClaimFailure, SilentDisplayTakesThreeVirtualSecondsOnlyAfterALongVersionWait) {
+    struct Row {
+        const char* what;
+        std::u16string device;
+        int tickMs;
+        int32_t rc;
+        int64_t minMs, maxMs;  // a silent wait's last samples sleep longest: it overshoots
+    };
+    const Row rows[] = {
+        // No version query: the readiness check runs from the claim's start.
+        {"KT710", u"KT710", 1, 111, 3000, 3150},
+        // 1 ms sleeps end the version wait at 288 ms: the list is asked for and never comes.
+        {"KT110, fine timer", u"KT110", 1, 0, 800, 850},
+        // 15 ms ticks stretch it to 300 ms: the registry route and its readiness check.
+        {"KT110, coarse timer", u"KT110", 15, 111, 3000, 3150},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ClaimRig rig;
+        rig.platform.ticking.tickMs = row.tickMs;
+        rig.Key(row.device, u"", kOwnProgId);
+        rig.Key(row.device, u"Port", u"COM3");
+        rig.Key(row.device, u"BaudRate", u"9600");
+        displaysim::SimConfig display = Sim("KT110", 13000);
+        display.silent = true;
+        rig.Display(display);
+        rig.Open(row.device);
+        const int32_t ansi = rig.so->m_characterSet;
+
+        const auto realStart = std::chrono::steady_clock::now();
+        const int64_t start = rig.platform.clock.NowMs();
+        EXPECT_EQ(rig.Claim(), row.rc);
+        const int64_t took = rig.platform.clock.NowMs() - start;
+        EXPECT_GE(took, row.minMs);
+        EXPECT_LE(took, row.maxMs);
+        EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(1));
+        if (row.rc == 111) {
+            EXPECT_EQ(rig.so->m_resultCodeExtended, 10006);
+        } else {
+            EXPECT_EQ(rig.so->m_firmwareVersion, 0);
+            EXPECT_EQ(rig.so->m_codepageList[0], -1);
+            EXPECT_EQ(rig.so->m_characterSetList, u"");
+            EXPECT_EQ(rig.so->m_characterSet, ansi);
+        }
+    }
+}
+
+TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
+    ClaimRig rig;
+    rig.Key(u"KT110", u"", kOwnProgId);
+    rig.Key(u"KT110", u"Port", u"COM3");
+    rig.Key(u"KT110", u"BaudRate", u"9600");
+    rig.Display(Sim("KT110", 13000));
+    rig.Open(u"KT110");
+    ASSERT_EQ(rig.Claim(-1), 0);
+    ASSERT_TRUE(rig.LinkOpen());
+    const Bytes firstClaim = rig.sim->Received();
+
+    auto claimSendsNothing = [&](int32_t timeout) {
+        rig.sim->ClearReceived();
+        const int64_t before = rig.platform.clock.NowMs();
+        EXPECT_EQ(rig.Claim(timeout), 0);
+        EXPECT_EQ(rig.platform.clock.NowMs(), before);
+        EXPECT_TRUE(rig.sim->Received().empty());
+    };
+    claimSendsNothing(0);
+    claimSendsNothing(-1);
+
+    for (int release = 0; release < 2; ++release) {
+        rig.so->m_resultCodeExtended = 10006;
+        int32_t rc = -1;
+        EXPECT_EQ(rig.so->ReleaseDevice(&rc), 0);
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(rig.so->m_resultCodeExtended, 0);
+        EXPECT_FALSE(rig.LinkOpen());
+        EXPECT_EQ(rig.so->m_claimed, 1);
+    }
+    claimSendsNothing(1000);  // still claimed: no probe, the link stays closed
+    EXPECT_FALSE(rig.LinkOpen());
+    EXPECT_EQ(rig.platform.threads.Started(), 1);
+
+    // A new OpenService makes the next claim probe again, with a new monitor thread once the
+    // old one has ended.
+    rig.platform.held.Release();
+    rig.so->CloseService(nullptr);
+    EXPECT_EQ(rig.so->m_monitorEnded.load(), 1);
+    rig.sim->ClearReceived();
+    ASSERT_EQ(rig.so->OpenService(u"LineDisplay", u"KT110", nullptr, nullptr), 0);
+    EXPECT_EQ(rig.Claim(0), 0);
+    EXPECT_EQ(rig.sim->Received(), firstClaim);  // Timeout 0 probes as Timeout -1 did
+    EXPECT_EQ(rig.platform.threads.Started(), 2);
+}
+
+}  // namespace
+}  // namespace miraxld::testing
