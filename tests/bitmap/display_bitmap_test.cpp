@@ -1,0 +1,234 @@
+// DisplayBitmap from the test files to the bytes on the wire: the family 2 graphic command with
+// its length and scale bytes, the family 1 raster bands, the alignments, and every refusal
+// leaving the wire untouched.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "bitmap/test_files.h"
+#include "display/display_fixture.h"
+#include "display_sim.h"
+
+namespace miraxld::testing {
+namespace {
+
+std::u16string PathOf(const std::string& name) {
+    return u"C:\\pictures\\" + std::u16string(name.begin(), name.end());
+}
+
+Bytes Slice(const Bytes& bytes, size_t from, size_t count) {
+    return from + count <= bytes.size() ? Bytes(bytes.begin() + from, bytes.begin() + from + count)
+                                        : Bytes{};
+}
+
+class DisplayBitmapTest : public DisplayTest {
+  protected:
+    // A graphic display of `family` with a dot area of maximumX x maximumY.
+    void Graphic(uint16_t family, int32_t maximumX = 320, int32_t maximumY = 32) {
+        so->m_commandFamily = family;
+        so->m_maximumX = maximumX;
+        so->m_maximumY = maximumY;
+        wire->Take();
+    }
+    int32_t Show(const std::string& name, int32_t width, int32_t alignX = -1, int32_t alignY = -1) {
+        if (name != "missing.bmp") {
+            platform.files.Put(PathOf(name), ReadTestFile(name));
+        }
+        int32_t rc = -1;
+        EXPECT_EQ(so->DisplayBitmap(PathOf(name), width, alignX, alignY, &rc), kS_OK);
+        EXPECT_EQ(so->m_resultCode, rc);
+        return rc;
+    }
+};
+
+TEST_F(DisplayBitmapTest, Family2SendsTheHeaderAndRowsOfA120x32Picture) {
+    Graphic(2);
+    ASSERT_EQ(Show("frame_120x32.bmp", 120), 0);
+    const Bytes sent = wire->Take();
+    ASSERT_EQ(sent.size(), 13u + 480u);
+    EXPECT_EQ(Slice(sent, 0, 13), (Bytes{0x1F, 0x28, 0x46, 0xE8, 0x01, 0x04, 0x30, 0x01, 0x01, 0x78,
+                                         0x00, 0x20, 0x00}));
+    Bytes sides(15, 0x00);
+    sides.front() = 0x80;
+    sides.back() = 0x01;
+    Bytes marked = sides;
+    marked.front() = 0xA0;  // the marker at column 2 of the third row from the top
+    EXPECT_EQ(Slice(sent, 13, 15), Bytes(15, 0xFF));
+    EXPECT_EQ(Slice(sent, 13 + 15, 15), sides);
+    EXPECT_EQ(Slice(sent, 13 + 2 * 15, 15), marked);
+    EXPECT_EQ(Slice(sent, 13 + 30 * 15, 15), sides);
+    EXPECT_EQ(Slice(sent, 13 + 31 * 15, 15), Bytes(15, 0xFF));
+}
+
+TEST_F(DisplayBitmapTest, ScaleByteFollowsTheRequestedWidth) {
+    struct Row {
+        int32_t width, maximumY;
+        uint8_t scale;
+    };
+    const Row rows[] = {
+        {120, 128, 1},
+        {121, 128, 2},
+        {240, 128, 2},
+        {360, 128, 3},
+        {-11, 128, 1},
+        {0, 128, 0},
+        {-240, 128, 0xFE},
+        {24000, 128, 200},
+        {30720, 128, 0},
+        // h x s above MaximumY: MaximumY / h instead.
+        {240, 32, 1},
+        {360, 120, 3},
+        {600, 120, 3},
+        {600, 128, 4},
+    };
+    for (const Row& row : rows) {
+        Graphic(2, 480, row.maximumY);
+        ASSERT_EQ(Show("frame_120x32.bmp", row.width), 0);
+        const Bytes sent = wire->Take();
+        EXPECT_EQ(Slice(sent, 7, 2), Bytes(2, row.scale)) << "Width " << row.width;
+    }
+}
+
+TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) {
+    // The 8 x 8 diagonal on a 320 x 32 display: dot (r, r) lands at (r + dy, r + dx).
+    struct Row {
+        const char* file;
+        int32_t alignX, alignY;
+        size_t width, bands;  // W and B sent
+        std::vector<std::pair<size_t, Bytes>> columns;
+    };
+    const char* diagonal = "diagonal_8x8.bmp";
+    const Row rows[] = {
+        {diagonal,
+         -1,
+         -1,
+         8,
+         4,
+         {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
+        {"column_8x40.bmp",
+         -1,
+         -1,
+         8,
+         5,
+         {{0, Bytes(5, 0xFF)}, {1, Bytes(5, 0)}, {7, {0, 0, 0, 0, 1}}}},
+        {diagonal, 40, 7, 8, 4, {{0, {0, 0, 0, 0x01}}}},  // dot positions count as left and top
+        {diagonal, -3, -1, 320, 4, {{311, Bytes(4, 0)}, {312, {0, 0, 0, 0x01}}}},
+        {diagonal, -2, -1, 164, 4, {{155, Bytes(4, 0)}, {156, {0, 0, 0, 0x01}}}},
+        {diagonal, -1, -3, 8, 4, {{0, {0x01, 0, 0, 0}}, {7, {0x80, 0, 0, 0}}}},
+        {diagonal, -1, -2, 8, 4, {{0, {0, 0, 0x10, 0}}}},
+        {diagonal, -3, -3, 320, 4, {{319, {0x80, 0, 0, 0}}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.file << " " << row.alignX << "/" << row.alignY);
+        Graphic(1);
+        ASSERT_EQ(Show(row.file, 8, row.alignX, row.alignY), 0);
+        const Bytes sent = wire->Take();
+        ASSERT_EQ(sent.size(), 2 + row.bands * row.width + 1);
+        EXPECT_EQ(Slice(sent, 0, 2), (Bytes{0x1C, 0x37}));
+        EXPECT_EQ(sent.back(), 0x0D);
+        for (const auto& [column, bytes] : row.columns) {
+            EXPECT_EQ(Slice(sent, 2 + column * row.bands, row.bands), bytes) << column;
+        }
+    }
+}
+
+TEST_F(DisplayBitmapTest, Family2AlignmentChangesTheSizeItSends) {
+    struct Row {
+        int32_t alignX, alignY, maximumY;
+        Bytes header;  // pL pH 04 30 s s wL wH hL hH
+        size_t topRow, bytesPerRow;
+        Bytes top;  // the frame's top row as sent
+    };
+    Bytes centred(28, 0x00);  // dots 100 to 219
+    centred[12] = 0x0F;
+    std::fill(centred.begin() + 13, centred.begin() + 27, 0xFF);
+    centred[27] = 0xF0;
+    Bytes ended(40, 0x00);  // dots 200 to 319
+    std::fill(ended.begin() + 25, ended.end(), 0xFF);
+    const Row rows[] = {
+        // W = 220: k = 28 x 32 = 896, pL from k + 8, pH from W x H / 8 + 8.
+        {-2, -1, 32, {0x88, 0x03, 0x04, 0x30, 1, 1, 0xDC, 0x00, 0x20, 0x00}, 0, 28, centred},
+        // W = 320, H = 120, the frame from row 88 on: k = 40 x 120 = 4800.
+        {-3, -3, 120, {0xC8, 0x12, 0x04, 0x30, 1, 1, 0x40, 0x01, 0x78, 0x00}, 88, 40, ended},
+    };
+    for (const Row& row : rows) {
+        Graphic(2, 320, row.maximumY);
+        ASSERT_EQ(Show("frame_120x32.bmp", 120, row.alignX, row.alignY), 0);
+        const Bytes sent = wire->Take();
+        EXPECT_EQ(Slice(sent, 3, 10), row.header);
+        EXPECT_EQ(Slice(sent, 13 + row.topRow * row.bytesPerRow, row.bytesPerRow), row.top);
+        if (row.topRow > 0) {
+            EXPECT_EQ(Slice(sent, 13 + (row.topRow - 1) * row.bytesPerRow, row.bytesPerRow),
+                      Bytes(row.bytesPerRow, 0));
+        }
+    }
+}
+
+TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
+    struct Row {
+        const char* file;
+        uint16_t family;
+        int32_t maximumX, maximumY, alignX, alignY, rc;
+        size_t sent;
+    };
+    const char* frame = "frame_120x32.bmp";
+    const Row rows[] = {
+        {"missing.bmp", 2, 320, 32, -1, -1, 111, 0},
+        {"colour4_8x8.bmp", 2, 320, 32, -1, -1, 106, 0},
+        {"colour24_8x8.bmp", 1, 320, 32, -1, -1, 106, 0},
+        {"top_down_8x8.bmp", 2, 320, 32, -1, -1, 106, 0},
+        {"truncated_120x32.bmp", 2, 320, 32, -1, -1, 106, 0},
+        {"too_wide_513x8.bmp", 2, 512, 128, -1, -1, 106, 0},
+        {"too_tall_8x129.bmp", 1, 512, 128, -1, -1, 106, 0},
+        // 64 bytes x 128 rows and 16 bands x 512 columns: one byte over the packed-data area.
+        {"corner_511x128.bmp", 2, 512, 128, -1, -1, 106, 0},
+        {"corner_512x128.bmp", 1, 512, 128, -1, -1, 106, 0},
+        {"corner_511x128.bmp", 1, 512, 128, -1, -1, 0, 2 + 16 * 511 + 1},
+        // Right, bottom and centre need the picture inside the display and the display inside
+        // the dot buffer; left and top send a picture larger than the display as it is.
+        {frame, 2, 100, 32, -3, -1, 106, 0},
+        {frame, 2, 320, 16, -1, -3, 106, 0},
+        {frame, 2, 100, 32, -2, -1, 106, 0},
+        {frame, 2, 600, 32, -3, -1, 106, 0},
+        {frame, 1, 320, 200, -1, -2, 106, 0},
+        {frame, 2, 100, 16, -1, -1, 0, 13 + 480},
+        // The character-only families have no bitmap command.
+        {frame, 0, 320, 32, -1, -1, 106, 0},
+        {frame, 3, 320, 32, -1, -1, 106, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.file << " on family " << row.family);
+        Graphic(row.family, row.maximumX, row.maximumY);
+        EXPECT_EQ(Show(row.file, 120, row.alignX, row.alignY), row.rc);
+        EXPECT_EQ(wire->Take().size(), row.sent);
+    }
+}
+
+TEST(DisplayBitmapOnTheSimulator, TheDisplayTakesTheWholeCommandAndThenText) {
+    DisplayTestPlatform platform;
+    displaysim::SimConfig config;
+    config.model = "RMX910";
+    auto sim = std::make_shared<displaysim::DisplaySimulator>(config);
+    platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.clock); };
+    platform.files.Put(u"frame.bmp", ReadTestFile("frame_120x32.bmp"));
+    CPOSLDisplay so(platform);
+    so.m_commandFamily = 2;
+    so.m_maximumX = 320;
+    so.m_maximumY = 32;
+    ASSERT_EQ(so.m_port.Open(1, 9600), 1);
+    int32_t rc = -1;
+    so.DisplayBitmap(u"frame.bmp", 120, -1, -1, &rc);
+    EXPECT_EQ(rc, 0);
+    so.m_port.Write(reinterpret_cast<const uint8_t*>("OK"), 2);
+    // No image byte was taken for a character: the screen holds only the text after it.
+    EXPECT_EQ(sim->ScreenLines(),
+              (std::vector<std::string>{"OK" + std::string(18, ' '), std::string(20, ' ')}));
+    const std::vector<std::string> log = sim->Log();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.find("CMD_BITMAP_GRAPHIC w=120 h=32") != std::string::npos;
+    }));
+}
+
+}  // namespace
+}  // namespace miraxld::testing
