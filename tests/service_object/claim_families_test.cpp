@@ -50,9 +50,19 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
     const Bytes kSetup = Cat({CMD_INITIALIZE, CMD_INITIALIZE});
     displaysim::SimConfig kt910 = Sim("KT910", 226000);
     kt910.activeTable = 2;
+    displaysim::SimConfig kt910Font = kt910;
+    kt910Font.doubleByteFont = 4;
+    displaysim::SimConfig kt310Unlisted = Sim("KT310", 102);
+    kt310Unlisted.activeScreenMode = 9;
+    kt310Unlisted.parameterCodePage = 'e';
     displaysim::SimConfig kt310 = Sim("KT310", 102);
     kt310.activeScreenMode = 2;
     kt310.parameterCodePage = '2';
+    displaysim::SimConfig listed = Sim("KT110", 13000);
+    listed.codePages = {{0, "CP437 "}, {5, "932"},  {6, "936"}, {7, "949"},
+                        {8, "950"},    {9, "1001"}, {0x16, "k"}};
+    displaysim::SimConfig silent = Sim("KT110", 13000);
+    silent.silent = true;
     displaysim::SimConfig gq310 = Sim("GQ310", 18300);
     gq310.screenModes = {{4, 2, 40}};
 
@@ -62,6 +72,16 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
         {"KT110", u"KT110", kOwnProgId, {}, u"", Sim("KT110", 13000),
          13000, kSimSlots, u"437,850,1252,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, kListed, CMD_INITIALIZE}), 300},
+        {"KT110 list: other bytes ignored, double-byte tables, K", u"KT110", kOwnProgId, {}, u"",
+         listed, 13000, {{0, 437, 0}, {1, 932, 244}, {2, 936, 242}, {3, 949, 243}, {4, 950, 241},
+                         {5, 9320, 244}, {6, 9320, 22}, {7, -1, -1}},
+         u"437,932,936,949,950,9320,9320,", 437, 437, 0, 2, 20,
+         Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, CMD_LIST_ACK, CMD_LIST_ACK,
+              CMD_LIST_ACK, CMD_LIST_ACK, CMD_LIST_ACK, CMD_LIST_ACK, kSetup, CMD_INITIALIZE}), 300},
+        // 1 ms sleeps end the version wait at 288 ms: short enough to ask for the list.
+        {"silent KT110: nothing learnt", u"KT110", kOwnProgId, {}, u"", silent,
+         0, {{0, -1, -1}}, u"", 1252, 1252, 0, 2, 20,
+         Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup, CMD_INITIALIZE}), 800},
         {"KT110 early firmware: built-in table after the readiness answer", u"KT110", kOemProgId,
          {}, u"1d9c_0a01", Sim("KT110", 12999),
          12999, {{4, 0, 4}, {10, 9320, 10}, {12, -1, -1}},
@@ -85,6 +105,9 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
         {"own-brand KT910 asks for the active table", u"KT910", kOwnProgId, {}, u"", kt910,
          226000, kSimSlots, u"437,850,1252,", 437, 850, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, kListed, CMD_QUERY_CODEPAGES_EX, CMD_INITIALIZE}), 300},
+        {"own-brand KT910 with a double-byte font", u"KT910", kOwnProgId, {}, u"", kt910Font,
+         226000, kSimSlots, u"437,850,1252,", 437, 932, 0, 2, 20,
+         Cat({CMD_QUERY_VERSION, kListed, CMD_QUERY_CODEPAGES_EX, CMD_INITIALIZE}), 300},
         {"RMX910 early", u"RMX910", kOemProgId, {}, u"1d9c_0a06", Sim("RMX910", 127999),
          127999, {{3, 1251, 3}, {30, 866, 30}, {31, -1, -1}},
          u"437,1252,852,1251,1257,863,1253,1255,9320,865,866,", 437, 437, 0, 2, 20,
@@ -94,6 +117,12 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
         {"KT310: no acknowledgements, screen modes and parameters", u"KT310", kOwnProgId,
          {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}}, u"", kt310,
          102, kSimSlots, u"437,850,1252,", 437, 850, 0, 4, 32,
+         Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup,
+              CMD_QUERY_SCREEN_MODES, QueryParameter(0x01), QueryParameter(0x02),
+              QueryParameter(0x1F), CMD_INITIALIZE}), 300},
+        {"KT310 in an unlisted mode keeps its size", u"KT310", kOwnProgId,
+         {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}}, u"", kt310Unlisted,
+         102, kSimSlots, u"437,850,1252,", 437, 997, 0, 2, 20,
          Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup,
               CMD_QUERY_SCREEN_MODES, QueryParameter(0x01), QueryParameter(0x02),
               QueryParameter(0x1F), CMD_INITIALIZE}), 300},

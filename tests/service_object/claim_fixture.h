@@ -75,32 +75,23 @@ class TickingClock : public IClock {
     VirtualClock& m_time;
 };
 
-struct PortOpen {
-    int port;
-    uint32_t baud;
-    bool operator==(const PortOpen&) const = default;
-};
+using PortOpen = std::pair<int, uint32_t>;  // port number, baud rate
 
 // The simulator's device, refusing port numbers that no system has (COM0) and recording opens.
-class PortRecordingDevice : public ISerialDevice {
+class PortRecordingDevice : public displaysim::SimulatedSerialDevice {
   public:
-    PortRecordingDevice(std::unique_ptr<ISerialDevice> inner, std::vector<PortOpen>* opens)
-        : m_inner(std::move(inner)), m_opens(opens) {}
+    PortRecordingDevice(std::shared_ptr<displaysim::DisplaySimulator> sim, IClock& clock,
+                        std::vector<PortOpen>* opens)
+        : SimulatedSerialDevice(std::move(sim), clock), m_opens(opens) {}
     bool Open(int port, uint32_t baud) override {
-        if (port < 1 || !m_inner->Open(port, baud)) {
+        if (port < 1 || !SimulatedSerialDevice::Open(port, baud)) {
             return false;
         }
-        m_opens->push_back({port, baud});
+        m_opens->emplace_back(port, baud);
         return true;
     }
-    void Close() override { m_inner->Close(); }
-    bool WriteByte(uint8_t b) override { return m_inner->WriteByte(b); }
-    int Read(uint8_t* buffer, int max) override { return m_inner->Read(buffer, max); }
-    int InputCount() override { return m_inner->InputCount(); }
-    bool ModemStatus(uint32_t* bits) override { return m_inner->ModemStatus(bits); }
 
   private:
-    std::unique_ptr<ISerialDevice> m_inner;
     std::vector<PortOpen>* m_opens;
 };
 
@@ -132,8 +123,7 @@ class ClaimRig {
         std::lock_guard lock(c.mutex);
         c.portMissing = false;
         platform.serialFactory = [this] {
-            return std::make_unique<PortRecordingDevice>(
-                displaysim::MakeDevice(sim, platform.clock), &opens);
+            return std::make_unique<PortRecordingDevice>(sim, platform.clock, &opens);
         };
     }
     void Key(std::u16string_view device, std::u16string_view name, std::u16string_view value) {
