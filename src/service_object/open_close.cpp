@@ -172,8 +172,10 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
     BlankCells(m_textCells.data(), m_textCells.size());
 
     // Timers that were running are not cancelled: their handles are only forgotten.
-    m_marqueeTimer.fill(0);
-    m_blinkTimer.fill(0);
+    for (int32_t w = 0; w < kWindowCount; ++w) {
+        m_marqueeTimer[w] = 0;
+        m_blinkTimer[w] = 0;
+    }
 
     m_eventSink.Attach(dispatch);
     m_monitorRun = 1;

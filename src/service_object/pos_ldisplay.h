@@ -278,8 +278,9 @@ public:
     std::array<Cell, kTextCells> m_textCells{};
     // Timers per window number 0 to 4; only windows 1 to 3 ever get one. They all live on the
     // default timer queue, so no queue handle is kept.
-    std::array<TimerHandle, kWindowCount> m_marqueeTimer{};
-    std::array<TimerHandle, kWindowCount> m_blinkTimer{};
+    // Atomic because the timer callbacks read them while the method thread creates and deletes.
+    std::array<std::atomic<TimerHandle>, kWindowCount> m_marqueeTimer{};
+    std::array<std::atomic<TimerHandle>, kWindowCount> m_blinkTimer{};
 
     // Work fields of single operations.
     int32_t m_previousMarqueeType = 0;

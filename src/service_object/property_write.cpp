@@ -145,9 +145,13 @@ void WriteMarqueeType(CPOSLDisplay& so, int32_t type) {
         so.RefreshScreen(index, 0, true);
     }
     so.m_previousMarqueeType = w.marqueeType;
-    w.marqueeType = type;
+    {
+        // A running tick of this window reads its type and step state.
+        BusyFlagGuard stepping(so.m_stepping, so.Clock());
+        w.marqueeType = type;
+        w.marqueeTick = 1;
+    }
     so.m_marqueeType = type;
-    w.marqueeTick = 1;
     so.m_marqueeRunning = (horizontal || vertical) ? 1 : 0;
 
     const bool kt910 = so.m_deviceModel == kModelKT910;
@@ -197,8 +201,11 @@ void WriteMarqueeType(CPOSLDisplay& so, int32_t type) {
     if (stopping) {
         if (index >= 1 && index <= 3 && so.m_marqueeTimer[index] != 0) {
             so.DeleteMarqueeTimer(index);
-            so.m_windows[1].marqueeTick = 0;
-            so.m_windows[1].marqueeSteps = 0;
+            {
+                BusyFlagGuard stepping(so.m_stepping, so.Clock());
+                so.m_windows[1].marqueeTick = 0;
+                so.m_windows[1].marqueeSteps = 0;
+            }
             so.Clock().SleepMs(kStopSettleMs);
         }
         return;

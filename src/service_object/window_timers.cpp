@@ -31,6 +31,8 @@ void CPOSLDisplay::DeleteMarqueeTimer(int32_t window) {
     }
     m_platform.Timers().Delete(m_marqueeTimer[window]);
     m_marqueeTimer[window] = 0;
+    // A tick already under way still reads the step state.
+    BusyFlagGuard stepping(m_stepping, Clock());
     m_windows[window].marqueeTick = 0;
     m_windows[window].marqueeSteps = 0;
 }
