@@ -1,0 +1,270 @@
+// The window stack, ScrollText and the emulated marquee, stepped by firing the timers by hand.
+#include <string>
+
+#include "display/commands.h"
+#include "display_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+constexpr int32_t kMarqueeTypeIndex = 5014;
+
+class WindowsTest : public DisplayTest {
+  protected:
+    int32_t Create(int32_t row, int32_t column, int32_t viewportHeight, int32_t viewportWidth,
+                   int32_t height, int32_t width) {
+        int32_t rc = -1;
+        so->CreateWindow(row, column, viewportHeight, viewportWidth, height, width, &rc);
+        return rc;
+    }
+    int32_t Scroll(int32_t direction, int32_t units) {
+        int32_t rc = -1;
+        so->ScrollText(direction, units, &rc);
+        return rc;
+    }
+    // Writes `rows` into the current window, one DisplayTextAt per row.
+    void Fill(std::initializer_list<std::u16string_view> rows) {
+        int32_t r = 0;
+        for (std::u16string_view text : rows) {
+            ASSERT_EQ(so->DisplayTextAt(r++, 0, text, kDispDtNormal, nullptr), 0);
+        }
+    }
+    bool Tick(int window) { return platform.timers.Fire(so->m_marqueeTimer[window]); }
+};
+
+TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
+    const struct {
+        const char* what;
+        int32_t args[6];  // viewport row, column, height, width; window height, width
+        int32_t rc;
+    } rows[] = {
+        {"wider than its viewport", {0, 0, 1, 10, 1, 30}, 0},
+        {"taller than its viewport", {0, 5, 1, 10, 4, 10}, 0},
+        {"the whole display", {0, 0, 2, 20, 2, 20}, 0},
+        {"larger both ways", {0, 0, 1, 10, 3, 30}, 106},
+        {"viewport wider than Columns", {0, 0, 1, 21, 1, 21}, 106},
+        {"viewport taller than Rows", {0, 0, 3, 10, 3, 10}, 106},
+        {"viewport beyond the right edge", {1, 15, 1, 10, 1, 10}, 106},
+        {"viewport below the last row", {2, 0, 1, 10, 1, 10}, 106},
+        {"negative column", {0, -1, 1, 10, 1, 10}, 106},
+        {"empty viewport", {0, 0, 0, 10, 1, 10}, 106},
+        {"window smaller than its viewport", {0, 0, 1, 10, 1, 5}, 106},
+        {"more than 64 columns", {0, 0, 1, 10, 1, 65}, 106},
+        {"more than 12 rows", {0, 0, 1, 10, 13, 10}, 106},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Open(u"KT110", 2, 20);
+        so->m_resultCodeExtended = 77;
+        wire->Take();
+        const auto& a = row.args;
+        EXPECT_EQ(Create(a[0], a[1], a[2], a[3], a[4], a[5]), row.rc);
+        EXPECT_EQ(so->m_resultCode, row.rc);
+        EXPECT_EQ(so->m_resultCodeExtended, 77) << "CreateWindow leaves the extended code";
+        if (row.rc != 0) {
+            EXPECT_EQ(so->m_currentWindow, 0);
+            EXPECT_TRUE(wire->Take().empty());
+            continue;
+        }
+        EXPECT_EQ(so->m_currentWindow, 1);
+        const WindowRecord& w = Window(1);
+        EXPECT_EQ(w.active, 1);
+        EXPECT_EQ((std::array{w.viewportRow, w.viewportColumn, w.viewportHeight, w.viewportWidth,
+                              w.height, w.width}),
+                  (std::array{a[0], a[1], a[2], a[3], a[4], a[5]}));
+        const Command cursor = SetCursor(a[1], a[0]);
+        EXPECT_EQ(wire->Take(), Bytes(cursor.Bytes().begin(), cursor.Bytes().end()));
+    }
+}
+
+TEST_F(WindowsTest, TheStackHoldsFourWindowsAboveTheDisplay) {
+    so->m_claimed = 0;
+    EXPECT_EQ(Create(0, 0, 1, 5, 1, 5), 103);
+    so->m_claimed = 1;
+    so->m_deviceEnabled = 0;
+    EXPECT_EQ(Create(0, 0, 1, 5, 1, 5), 105);
+    so->m_deviceEnabled = 1;
+
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(Create(0, 5 * (n - 1), 1, 5, 1, 5), 0);
+        EXPECT_EQ(so->m_currentWindow, n);
+    }
+    EXPECT_EQ(Create(1, 0, 1, 5, 1, 5), 106) << "a fifth window has no record";
+    EXPECT_EQ(so->m_currentWindow, 4);
+
+    // Window 1 runs a marquee; destroying it deletes the timer and the mirrors follow window 0.
+    Window(0).cursorColumn = 7;
+    so->SetPropertyNumber(5003, 1);
+    Window(1).width = 15;
+    Fill({u"marquee text"});
+    ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
+    ASSERT_EQ(platform.timers.Active().size(), 1u);
+    so->m_rows = so->m_columns = 99;
+    EXPECT_EQ(so->DestroyWindow(nullptr), 0);
+    EXPECT_EQ(so->m_currentWindow, 0);
+    EXPECT_TRUE(platform.timers.Active().empty());
+    EXPECT_EQ(so->m_marqueeTimer[1], 0u);
+    EXPECT_EQ((std::array{so->m_rows, so->m_columns, so->m_cursorColumn, so->m_marqueeType}),
+              (std::array{2, 20, 7, 0}));
+    EXPECT_EQ(so->DestroyWindow(nullptr), 0) << "window 0 only reloads the mirrors";
+    EXPECT_EQ(so->m_currentWindow, 0);
+
+    EXPECT_EQ(so->RefreshWindow(5, nullptr), 106);
+    EXPECT_EQ(so->RefreshWindow(-1, nullptr), 106);
+    EXPECT_EQ(so->RefreshWindow(3, nullptr), 0) << "an earlier window keeps its record";
+    EXPECT_EQ(so->m_currentWindow, 3);
+}
+
+TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
+    const struct {
+        const char* what;
+        int32_t viewportHeight, viewportWidth, height, width;
+        int32_t direction, units;
+        int32_t rc, rowOffset, columnOffset;
+    } rows[] = {
+        {"full height: up moves the content out", 2, 10, 2, 10, 1, 5, 0, 2, 0},
+        {"taller window: up to its last rows", 2, 10, 5, 10, 1, 9, 0, 3, 0},
+        {"taller window: down at the top edge", 2, 10, 5, 10, 2, 1, 0, 0, 0},
+        {"full height: down brings it back in", 2, 10, 2, 10, 2, 1, 0, -1, 0},
+        {"wider window: left to its last columns", 1, 10, 1, 25, 3, 40, 0, 0, 15},
+        {"full width: right", 1, 10, 1, 10, 4, 3, 0, 0, -3},
+        {"wider window: right at the left edge", 1, 10, 1, 25, 4, 2, 0, 0, 0},
+        {"no units", 2, 10, 5, 10, 1, 0, 106, 0, 0},
+        {"unknown direction", 2, 10, 5, 10, 5, 1, 106, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Open(u"KT110", 2, 20);
+        ASSERT_EQ(Create(0, 0, row.viewportHeight, row.viewportWidth, row.height, row.width), 0);
+        EXPECT_EQ(Scroll(row.direction, row.units), row.rc);
+        EXPECT_EQ(Window(1).rowOffset, row.rowOffset);
+        EXPECT_EQ(Window(1).columnOffset, row.columnOffset);
+        EXPECT_EQ(so->m_cursorRow, Window(1).cursorRow - row.rowOffset);
+        EXPECT_EQ(so->m_cursorColumn, Window(1).cursorColumn - row.columnOffset);
+    }
+    so->m_marqueeType = kMarqueeLeft;
+    EXPECT_EQ(Scroll(3, 1), 106) << "no scrolling under a marquee";
+}
+
+TEST_F(WindowsTest, ScrollTextShowsWhatTheViewportNowCovers) {
+    Open(u"KT110", 4, 20);
+    ASSERT_EQ(Create(0, 0, 4, 10, 4, 10), 0);
+    Fill({u"one", u"two", u"three", u"four"});
+    EXPECT_EQ(Scroll(1, 5), 0);
+    EXPECT_EQ(Window(1).rowOffset, 4) << "L = 4";
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(ScreenRow(r, 10), std::string(10, ' '));
+    }
+
+    Open(u"KT110", 2, 20);
+    ASSERT_EQ(Create(0, 0, 2, 10, 4, 10), 0);
+    Fill({u"one", u"two", u"three", u"four"});
+    wire->Take();
+    EXPECT_EQ(Scroll(1, 1), 0);
+    EXPECT_EQ(ScreenRow(0, 10), "two       ");
+    EXPECT_EQ(ScreenRow(1, 10), "three     ");
+    EXPECT_FALSE(wire->Take().empty()) << "the display is redrawn";
+    EXPECT_EQ(Scroll(1, 5), 0);
+    EXPECT_EQ(ScreenRow(0, 10), "three     ");
+    EXPECT_EQ(ScreenRow(1, 10), "four      ");
+}
+
+TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
+    const struct {
+        const char* what;
+        int32_t type;
+        int32_t viewportHeight, height, width;
+        std::vector<std::u16string_view> text;
+        std::vector<std::string> shown;  // viewport row 0 at ticks 1, 2, ...
+    } rows[] = {
+        {"left",
+         kMarqueeLeft,
+         1,
+         1,
+         12,
+         {u"ABCDEFGHIJKL"},
+         {"    A", "   AB", "  ABC", " ABCD", "ABCDE", "BCDEF", "CDEFG", "DEFGH", "EFGHI", "FGHIJ",
+          "GHIJK", "HIJKL", "    A"}},
+        {"right",
+         kMarqueeRight,
+         1,
+         1,
+         7,
+         {u"ABCDEFG"},
+         {"G    ", "FG   ", "EFG  ", "DEFG ", "CDEFG", "BCDEF", "ABCDE", "G    "}},
+        {"up", kMarqueeUp, 1, 3, 5, {u"one", u"two", u"six"}, {"one  ", "two  ", "six  ", "one  "}},
+        {"down",
+         kMarqueeDown,
+         1,
+         3,
+         5,
+         {u"one", u"two", u"six"},
+         {"six  ", "two  ", "one  ", "six  "}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Open(u"KT110", 2, 20);
+        ASSERT_EQ(Create(1, 2, row.viewportHeight, 5, row.height, row.width), 0);
+        for (size_t r = 0; r < row.text.size(); ++r) {
+            ASSERT_EQ(so->DisplayTextAt(static_cast<int32_t>(r), 0, row.text[r], 0, nullptr), 0);
+        }
+        ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, row.type), 0);
+        ASSERT_EQ(platform.timers.Active().size(), 1u);
+        EXPECT_EQ(platform.timers.Active()[0].periodMs, 300);
+        for (size_t t = 0; t < row.shown.size(); ++t) {
+            wire->Take();
+            ASSERT_TRUE(Tick(1));
+            EXPECT_EQ(ScreenRow(1).substr(2, 5), row.shown[t]) << "tick " << t + 1;
+            EXPECT_EQ(ScreenRow(0), std::string(20, ' ')) << "outside the viewport";
+            EXPECT_FALSE(wire->Take().empty()) << "each tick redraws the display";
+            EXPECT_FALSE(so->m_stepping.IsSet());
+        }
+        EXPECT_EQ(so->DisplayText(u"x", 0, nullptr), 106);
+        EXPECT_EQ(so->m_resultCodeExtended, kExtDisplayTextInMarquee);
+        EXPECT_EQ(so->ClearText(nullptr), 106);
+        EXPECT_EQ(so->m_resultCodeExtended, kExtClearTextInMarquee);
+
+        ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone), 0);
+        EXPECT_TRUE(platform.timers.Active().empty()) << "stopping deletes the timer";
+        EXPECT_EQ(so->m_marqueeTimer[1], 0u);
+        EXPECT_EQ(Window(1).marqueeSteps, 0);
+        EXPECT_EQ(so->DisplayText(u"x", 0, nullptr), 0);
+    }
+}
+
+TEST_F(WindowsTest, LeftMarqueeOfAThirtyColumnWindowWrapsAfterThirtySteps) {
+    ASSERT_EQ(Create(0, 0, 1, 10, 1, 30), 0);
+    Fill({u"abcdefghijklmnopqrstuvwxyz0123"});
+    ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
+    const std::string strip = std::string(10, ' ') + "abcdefghijklmnopqrstuvwxyz0123";
+    for (int s = 1; s <= 31; ++s) {
+        ASSERT_TRUE(Tick(1));
+        const int shown = s > 30 ? s - 30 : s;
+        EXPECT_EQ(ScreenRow(0, 10), strip.substr(shown, 10)) << "step " << s;
+    }
+}
+
+// Under a right-to-left character set the latest left-to-right run is held still while it
+// passes, so that it reads in its own order.
+TEST_F(WindowsTest, RightToLeftLeftMarqueeHoldsTheLeftToRightRun) {
+    Open(u"KT110", 1, 20);
+    so->m_characterSet = 1255;
+    ASSERT_EQ(Create(0, 0, 1, 4, 1, 8), 0);
+    // The cells as the text placement leaves them, with the run it noted.
+    const std::u16string_view cells = u"ab12cdef";
+    for (int c = 0; c < 8; ++c) {
+        Window(1).At(0, c).code[0] = cells[c];
+    }
+    Window(1).ltrRunStart = 2;
+    Window(1).ltrRunEnd = 3;
+    ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
+    // Strip: "    ab12cdef"; V = 4, a = 2, e = 3.
+    const char* shown[] = {"   a", "  ab", " ab2", "ab12", "b12c", "12cd", "1cde", "cdef"};
+    for (int s = 1; s <= 8; ++s) {
+        ASSERT_TRUE(Tick(1));
+        EXPECT_EQ(ScreenRow(0, 4), shown[s - 1]) << "step " << s;
+    }
+}
+
+}  // namespace
+}  // namespace miraxld::testing
