@@ -1,0 +1,88 @@
+// Two windows marquee at once on the real timer service: each has its own timer, and their
+// steps never run at the same time. Meant to be run under ThreadSanitizer as well.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "display_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+constexpr int32_t kMarqueeTypeIndex = 5014;
+
+class RealTimePlatform : public DisplayTestPlatform {
+  public:
+    IClock& Clock() override { return SystemPlatform().Clock(); }
+    ITimerService& Timers() override { return SystemPlatform().Timers(); }
+};
+
+// Notes, inside the span in which a timer callback holds the step flag, how many steps run.
+class CountingDisplay : public CPOSLDisplay {
+  public:
+    using CPOSLDisplay::CPOSLDisplay;
+    int32_t StepEffects(int32_t window) override {
+        const int inside = m_inside.fetch_add(1) + 1;
+        m_mostInside = std::max(m_mostInside.load(), inside);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));  // widen any overlap
+        m_steps[window].fetch_add(1);
+        m_inside.fetch_sub(1);
+        return CPOSLDisplay::StepEffects(window);
+    }
+    std::atomic<int> m_inside{0};
+    std::atomic<int> m_mostInside{0};
+    std::array<std::atomic<int>, kWindowCount> m_steps{};
+};
+
+TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
+    RealTimePlatform platform;
+    auto wire = std::make_shared<WireRecord>();
+    platform.serialFactory = [wire] { return std::make_unique<RecordingSerialDevice>(wire); };
+    CountingDisplay so(platform);
+    so.m_deviceModel = u"KT110";
+    so.m_deviceRows = so.m_rows = 2;
+    so.m_deviceColumns = so.m_columns = 20;
+    so.m_characterSet = so.m_codePage = 1252;
+    WindowRecord& whole = so.m_windows[0];
+    whole.height = whole.viewportHeight = 2;
+    whole.width = whole.viewportWidth = 20;
+    whole.active = 1;
+    so.m_claimed = so.m_deviceEnabled = 1;
+    so.m_port.Open(1, 9600);
+    so.m_marqueeWaitFloor = 1;  // fast ticks; the model floors are not under test here
+
+    for (int32_t window = 1; window <= 2; ++window) {
+        ASSERT_EQ(so.CreateWindow(window - 1, 0, 1, 10, 1, 20, nullptr), 0);
+        ASSERT_EQ(so.DisplayText(window == 1 ? u"first window text" : u"second window", 0, nullptr),
+                  0);
+        so.m_windows[window].marqueeUnitWait = 3 + window;
+        ASSERT_EQ(
+            so.SetPropertyNumber(kMarqueeTypeIndex, window == 1 ? kMarqueeLeft : kMarqueeRight), 0);
+    }
+    EXPECT_NE(so.m_marqueeTimer[1], so.m_marqueeTimer[2]);
+    EXPECT_NE(so.m_marqueeTimer[2], 0u);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while ((so.m_steps[1] < 40 || so.m_steps[2] < 40) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    for (int32_t window = 2; window >= 1; --window) {
+        so.SetPropertyNumber(5003, window);
+        so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone);  // deletes the timer, settles
+        EXPECT_EQ(so.m_marqueeTimer[window], 0u);
+    }
+    const int afterStop = so.m_steps[1] + so.m_steps[2];
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+
+    EXPECT_GE(so.m_steps[1], 40);
+    EXPECT_GE(so.m_steps[2], 40);
+    EXPECT_EQ(so.m_mostInside, 1) << "two steps ran at the same time";
+    EXPECT_EQ(so.m_steps[1] + so.m_steps[2], afterStop) << "a step after the timers went";
+    EXPECT_FALSE(so.m_stepping.IsSet());
+    EXPECT_FALSE(so.m_commandBusy.IsSet());
+}
+
+}  // namespace
+}  // namespace miraxld::testing
