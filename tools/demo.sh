@@ -41,6 +41,11 @@ Windows Registry Editor Version 5.00
 @="MIRAXLD.POSLDisplay.1"
 "Port"="COM3"
 "BaudRate"="9600"
+
+; The serial-port list, as a Windows serial driver would keep it: the port monitor reports the
+; display as online while COM3 is listed.
+[HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM]
+"\\Device\\Serial2"="COM3"
 REG
 wine regedit /S "$(winepath -w "$work/device.reg")"
 
