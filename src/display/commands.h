@@ -149,7 +149,11 @@ class CommandBuffer {
     explicit CommandBuffer(size_t reserve) { m_bytes.reserve(reserve); }
 
     CommandBuffer& Append(CommandBytes bytes) {
-        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+        // Byte by byte: GCC 12 misreads a range insert into freshly reserved storage as an
+        // overflow, and commands are a few bytes long.
+        for (uint8_t b : bytes) {
+            m_bytes.push_back(b);
+        }
         return *this;
     }
     CommandBuffer& Byte(uint8_t b) {

@@ -31,6 +31,8 @@ constexpr const wchar_t* kSerialCommKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr const wchar_t* kOurValue = L"\\Device\\MiraxldEndToEnd";
 constexpr long kPowerStateIndex = 14;
 constexpr long kDeviceEnabledIndex = 3;
+constexpr long kResultCodeExtendedIndex = 7;
+constexpr long kMarqueeTypeIndex = 5014;
 
 int SimPort() {
     const char* value = std::getenv("MIRAXLD_TEST_SIM_PORT");
@@ -235,6 +237,39 @@ TEST_F(EndToEnd, ClaimEnableAndTextReachTheDisplay) {
     EXPECT_LT(initialize, lines.size());
     EXPECT_LT(initialize, text);
     EXPECT_NE(TextOf(lines).find("Total 12.50"), std::string::npos);
+}
+
+// The marquee steps on the system's timer queue, on threads of its own, while the
+// application's calls go on; stopping it ends the redraws.
+TEST_F(EndToEnd, MarqueeRunsOnTheTimerQueueUntilStopped) {
+    SerialCommEntry entry(SimPort());
+    ASSERT_EQ(entry.Status(), ERROR_SUCCESS);
+    ASSERT_EQ(entry.Add(), ERROR_SUCCESS);
+    OpenClaimEnable();
+    EXPECT_EQ(Number(L"CreateWindow", {L"0", L"0", L"1", L"10", L"1", L"20"}), 0);
+    EXPECT_EQ(Number(L"DisplayText", {L"Fresh bread daily", L"0"}), 0);
+    std::this_thread::sleep_for(200ms);  // let the pty deliver what was written so far
+    const std::streamoff start = LogSize();
+    ASSERT_EQ(m_co.Call(L"SetPropertyNumber", {std::to_wstring(kMarqueeTypeIndex), L"3"}).hr, S_OK);
+    std::this_thread::sleep_for(1500ms);  // about five steps of 300 ms
+    EXPECT_EQ(Number(L"DisplayText", {L"refused", L"0"}), 106);
+    EXPECT_EQ(Number(L"GetPropertyNumber", {std::to_wstring(kResultCodeExtendedIndex)}), 10009);
+    ASSERT_EQ(m_co.Call(L"SetPropertyNumber", {std::to_wstring(kMarqueeTypeIndex), L"0"}).hr, S_OK);
+    std::this_thread::sleep_for(300ms);
+    const std::vector<std::string> running = LogLinesFrom(start);
+    std::this_thread::sleep_for(700ms);
+    const std::vector<std::string> stopped = LogLinesFrom(start);
+    EXPECT_EQ(Number(L"CloseService", {}), 0);
+
+    size_t redraws = 0;
+    for (size_t i = FindLine(running, "CMD_HOME"); i < running.size();
+         i = FindLine(running, "CMD_HOME", i + 1)) {
+        ++redraws;
+    }
+    EXPECT_GE(redraws, 3u) << "one full redraw per step";
+    EXPECT_LE(redraws, 7u);
+    EXPECT_EQ(stopped.size(), running.size()) << "nothing is sent once the marquee stopped";
+    EXPECT_EQ(TextOf(running).find("refused"), std::string::npos);
 }
 
 TEST_F(EndToEnd, StatusUpdatesFollowThePortInTheSerialPortList) {
