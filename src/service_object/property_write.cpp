@@ -39,10 +39,11 @@ void SendCursor(CPOSLDisplay& so) {
     Send(so.m_port, SetCursor(w.cursorColumn, w.cursorRow));
 }
 
-// Cursor positions must stay inside the window storage: a value outside it is refused with
-// 106 and changes nothing, so that no later text placement can leave the cells.
-bool RefuseCursor(CPOSLDisplay& so, int32_t value, int32_t limit) {
-    if (value < 0 || value >= limit) {
+// Cursor positions must stay inside the current window: rows 0 to height-1, columns 0 to
+// width (width itself is the place after the last column, where the next character wraps).
+// Anything else is refused with 106 and changes nothing.
+bool RefuseCursor(CPOSLDisplay& so, int32_t value, int32_t highest) {
+    if (value < 0 || value > highest) {
         so.m_resultCode = OPOS_E_ILLEGAL;
         return true;
     }
@@ -51,10 +52,12 @@ bool RefuseCursor(CPOSLDisplay& so, int32_t value, int32_t limit) {
 
 void WriteDeviceEnabled(CPOSLDisplay& so, int32_t number) {
     if (so.m_claimed == 0) {
+        // The flag keeps its value; a disabled object still loses the timers that a marquee
+        // write (which needs no claim) may have left.
         so.m_resultCode = OPOS_E_NOTCLAIMED;
-        return;
+    } else {
+        so.m_deviceEnabled = number != 0 ? 1 : 0;
     }
-    so.m_deviceEnabled = number != 0 ? 1 : 0;
     if (so.m_deviceEnabled == 0) {
         for (int32_t w = 1; w <= 3; ++w) {
             so.DeleteMarqueeTimer(w);
@@ -321,7 +324,7 @@ const std::array<WritableProperty, 19> kWritable = {{
     {5003, WriteCurrentWindow},
     {5004,
      [](CPOSLDisplay& s, int32_t n) {
-         if (RefuseCursor(s, n, kWindowMaxColumns)) {
+         if (RefuseCursor(s, n, StoredColumns(Current(s)))) {
              return;
          }
          s.m_cursorColumn = n;
@@ -330,7 +333,7 @@ const std::array<WritableProperty, 19> kWritable = {{
      }},
     {5005,
      [](CPOSLDisplay& s, int32_t n) {
-         if (RefuseCursor(s, n, kWindowMaxRows)) {
+         if (RefuseCursor(s, n, StoredRows(Current(s)) - 1)) {
              return;
          }
          s.m_cursorRow = n;

@@ -1,0 +1,274 @@
+// SetPropertyNumber against the in-process simulator: the enable flag and the timers it tears
+// down, window selection, cursor and brightness commands, stored values with their floors, the
+// marquee period and the screen mode.
+#include <array>
+#include <string>
+
+#include "service_object/claim_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+Bytes Of(const Command& c) {
+    return Bytes(c.Bytes().begin(), c.Bytes().end());
+}
+
+// A claimed, enabled display of `model` on COM3; `claim` false leaves it opened only.
+std::unique_ptr<ClaimRig> Rig(displaysim::SimConfig display, bool claim = true) {
+    auto rig = std::make_unique<ClaimRig>();
+    const std::u16string model(display.model.begin(), display.model.end());
+    rig->Key(model, u"", kOwnProgId);
+    rig->Key(model, u"Port", u"COM3");
+    rig->Key(model, u"BaudRate", u"9600");
+    rig->Key(model, u"DeviceRows", u"2");
+    rig->Key(model, u"DeviceColumns", u"20");
+    rig->Display(std::move(display));
+    rig->Open(model);
+    if (claim) {
+        EXPECT_EQ(rig->Claim(), 0);
+        EXPECT_EQ(rig->so->SetPropertyNumber(3, 1), 0);
+    }
+    rig->sim->ClearReceived();
+    return rig;
+}
+
+int32_t Read(CPOSLDisplay& so, int32_t index) {
+    int32_t value = -777;
+    so.GetPropertyNumber(index, &value);
+    return value;
+}
+
+TEST(PropertyWrite, DisablingDeletesEveryWindowTimer) {
+    const struct {
+        const char* what;
+        bool claimed;
+        int32_t number, resultCode, enabled;
+        size_t timersLeft;
+    } rows[] = {
+        {"enabled again", true, 5, 0, 1, 6},
+        {"disabled", true, 0, 0, 0, 0},
+        {"not claimed: refused, still disabled", false, 1, 103, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto rig = Rig({}, row.claimed);
+        CPOSLDisplay& so = *rig->so;
+        so.m_marqueePeriod = so.m_blinkPeriod = 300;
+        for (int w = 1; w <= 3; ++w) {
+            so.CreateMarqueeTimer(w);
+            so.CreateBlinkTimer(w);
+            so.m_windows[w].marqueeSteps = 4;
+            so.m_windows[w].lastAttribute = 1;
+        }
+        EXPECT_EQ(so.SetPropertyNumber(3, row.number), 0);
+        EXPECT_EQ(so.m_resultCode, row.resultCode);
+        EXPECT_EQ(Read(so, 3), row.enabled);
+        EXPECT_EQ(rig->platform.timers.Active().size(), row.timersLeft);
+        for (int w = 1; w <= 3 && row.timersLeft == 0; ++w) {
+            EXPECT_EQ(so.m_marqueeTimer[w] | so.m_blinkTimer[w], 0u) << "window " << w;
+            EXPECT_EQ(so.m_windows[w].marqueeSteps, 0);
+            EXPECT_EQ(so.m_windows[w].lastAttribute, 0);
+        }
+        EXPECT_TRUE(rig->sim->Received().empty());
+    }
+}
+
+TEST(PropertyWrite, CurrentWindowLoadsTheMirrorsOfAnExistingWindowOnly) {
+    auto rig = Rig({});
+    CPOSLDisplay& so = *rig->so;
+    for (int w = 0; w < kWindowCount; ++w) {
+        WindowRecord& r = so.m_windows[w];
+        r.height = 1 + w, r.width = 10 + w, r.cursorRow = w, r.cursorColumn = 2 + w;
+        r.blinkRate = 100 + w, r.marqueeFormat = w, r.windowProperty = 20 + w;
+        r.marqueeRepeatWait = 300 + w, r.marqueeType = w % 2, r.marqueeUnitWait = 400 + w;
+    }
+    const struct {
+        int32_t number, resultCode, current;
+    } rows[] = {{2, 0, 2}, {5, 106, 2}, {4, 0, 4}, {-1, 106, 4}, {0, 0, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        EXPECT_EQ(so.SetPropertyNumber(5003, row.number), 0);
+        EXPECT_EQ(so.m_resultCode, row.resultCode);
+        EXPECT_EQ(so.m_currentWindow, row.current);
+        const WindowRecord& r = so.m_windows[row.current];
+        EXPECT_EQ((std::array{so.m_rows, so.m_columns, so.m_cursorRow, so.m_cursorColumn,
+                              so.m_blinkRate, so.m_marqueeFormat, so.m_interCharacterWait,
+                              so.m_marqueeRepeatWait, so.m_marqueeType, so.m_marqueeUnitWait}),
+                  (std::array{r.height, r.width, r.cursorRow, r.cursorColumn, r.blinkRate,
+                              r.marqueeFormat, r.windowProperty, r.marqueeRepeatWait, r.marqueeType,
+                              r.marqueeUnitWait}));
+    }
+}
+
+// Window 0 of the 2 x 20 display: row 0 or 1, column 0 to 20 (20 is the place after the last
+// column, where the next character wraps).
+TEST(PropertyWrite, CursorWritesMoveTheDisplayCursorInsideTheWindow) {
+    auto rig = Rig({});
+    CPOSLDisplay& so = *rig->so;
+    const struct {
+        int32_t index, number, resultCode, row, column;
+    } rows[] = {
+        {5004, 0, 0, 0, 0},    {5005, 1, 0, 1, 0},     {5004, 19, 0, 1, 19},
+        {5004, 20, 0, 1, 20},  {5004, 21, 106, 1, 20}, {5004, -1, 106, 1, 20},
+        {5005, 2, 106, 1, 20}, {5005, -1, 106, 1, 20}, {5005, 0, 0, 0, 20},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.index << " = " << row.number);
+        rig->sim->ClearReceived();
+        EXPECT_EQ(so.SetPropertyNumber(row.index, row.number), 0);
+        EXPECT_EQ(so.m_resultCode, row.resultCode);
+        EXPECT_EQ((std::array{Read(so, 5005), Read(so, 5004), so.m_cursorRow, so.m_cursorColumn}),
+                  (std::array{row.row, row.column, row.row, row.column}));
+        EXPECT_EQ(rig->sim->Received(),
+                  row.resultCode == 0 ? Of(SetCursor(row.column, row.row)) : Bytes{});
+    }
+    // A window wider than its viewport takes cursor columns of its own picture.
+    ASSERT_EQ(so.CreateWindow(1, 0, 1, 10, 1, 30, nullptr), 0);
+    rig->sim->ClearReceived();
+    EXPECT_EQ(so.SetPropertyNumber(5004, 25), 0);
+    EXPECT_EQ(so.m_resultCode, 0);
+    EXPECT_EQ(rig->sim->Received(), (Bytes{0x1F, 0x24, 26, 1}));
+}
+
+TEST(PropertyWrite, BrightnessSendsTheLowByte) {
+    auto rig = Rig({});
+    for (auto [number, level] : {std::pair{3, 3}, {0x104, 4}, {-1, 0xFF}}) {
+        rig->sim->ClearReceived();
+        EXPECT_EQ(rig->so->SetPropertyNumber(5007, number), 0);
+        EXPECT_EQ(Read(*rig->so, 5007), number) << "stored whole";
+        EXPECT_EQ(rig->sim->Received(), (Bytes{0x1F, 0x58, static_cast<uint8_t>(level)}));
+        EXPECT_EQ(rig->sim->Brightness(), level);
+    }
+}
+
+TEST(PropertyWrite, StoredValuesReadBackWithTheirFloors) {
+    auto rig = Rig({});
+    CPOSLDisplay& so = *rig->so;
+    ASSERT_EQ(so.CreateWindow(0, 0, 1, 10, 1, 30, nullptr), 0);  // window 1
+    rig->sim->ClearReceived();
+    const struct {
+        int32_t index, window, number, reads;
+    } rows[] = {
+        {4, 0, 7, 1},
+        {4, 0, 0, 0},
+        {11, 0, 2, 2},
+        {13, 0, 1, 1},
+        {5019, 0, 3, 3},
+        {5012, 1, 1, 1},
+        {5013, 1, 50, 100},
+        {5013, 1, 450, 450},
+        {5018, 1, 0, 100},
+        {5018, 1, 120, 120},
+        {5015, 1, 150, 200},
+        {5015, 1, 250, 250},
+        {5015, 0, 700, 300},
+        {5017, 1, 999, 0},
+        {5006, 0, 65537, 1},
+        {5006, 0, 65535, -1},
+        {5006, 0, 0x18000, -32768},
+        {5006, 0, -2, -2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.index << " = " << row.number);
+        ASSERT_EQ(so.SetPropertyNumber(5003, row.window), 0);
+        EXPECT_EQ(so.SetPropertyNumber(row.index, row.number), 0);
+        EXPECT_EQ(so.m_resultCode, 0);
+        EXPECT_EQ(Read(so, row.index), row.reads);
+    }
+    EXPECT_TRUE(rig->sim->Received().empty());
+
+    // MapCharacterSet is never cleared by a write.
+    for (auto [number, mapped] : {std::pair{0, 0}, {-3, 1}, {0, 1}}) {
+        EXPECT_EQ(so.SetPropertyNumber(5022, number), 0);
+        EXPECT_EQ(so.m_mapCharacterSet, mapped) << number;
+    }
+}
+
+TEST(PropertyWrite, UnitWaitRecreatesARunningMarqueeTimerWithTheNewPeriod) {
+    auto rig = Rig({});
+    CPOSLDisplay& so = *rig->so;
+    ASSERT_EQ(so.CreateWindow(0, 0, 1, 10, 1, 30, nullptr), 0);
+    ASSERT_EQ(so.DisplayText(u"running", 0, nullptr), 0);
+    ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeLeft), 0);
+    const struct {
+        int32_t floor, number, period;
+    } rows[] = {{100, 700, 700}, {100, 150, 200}, {600, 300, 600}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        so.m_marqueeWaitFloor = row.floor;
+        const TimerHandle before = so.m_marqueeTimer[1];
+        const int64_t start = rig->platform.clock.NowMs();
+        EXPECT_EQ(so.SetPropertyNumber(5015, row.number), 0);
+        EXPECT_GE(rig->platform.clock.NowMs() - start, 100) << "a running step may end first";
+        EXPECT_FALSE(rig->platform.timers.Fire(before));
+        const auto active = rig->platform.timers.Active();
+        ASSERT_EQ(active.size(), 1u);
+        EXPECT_EQ(active[0].handle, so.m_marqueeTimer[1]);
+        EXPECT_EQ(std::pair(active[0].dueMs, active[0].periodMs), std::pair(10, row.period));
+    }
+    ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeNone), 0);
+    EXPECT_EQ(so.SetPropertyNumber(5015, 900), 0);
+    EXPECT_TRUE(rig->platform.timers.Active().empty()) << "no marquee, no timer";
+}
+
+// A KT310 reporting 3 x 32, 4 x 32 and 2 x 20, claimed in mode 3 (2 x 20), with a marquee
+// running in window 1.
+TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
+    displaysim::SimConfig kt310;
+    kt310.model = "KT310";
+    kt310.firmware = 102;
+    const struct {
+        const char* what;
+        bool claimed, enabled;
+        int32_t mode, rc, rows, columns;
+        bool sent;
+    } rows[] = {
+        {"not claimed", false, false, 2, 103, 2, 20, false},
+        {"not enabled", true, false, 2, 105, 2, 20, false},
+        {"reported mode", true, true, 2, 0, 4, 32, true},
+        {"unreported mode keeps the size", true, true, 9, 0, 2, 20, true},
+        {"the mode in force only stops the timer", true, true, 3, 0, 2, 20, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto rig = Rig(kt310, row.claimed);
+        CPOSLDisplay& so = *rig->so;
+        if (row.enabled) {
+            ASSERT_EQ(so.CreateWindow(1, 0, 1, 10, 1, 30, nullptr), 0);
+            ASSERT_EQ(so.DisplayText(u"Hello", 0, nullptr), 0);
+            ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeLeft), 0);
+            ASSERT_EQ(rig->platform.timers.Active().size(), 1u);
+        } else if (row.claimed) {
+            ASSERT_EQ(so.SetPropertyNumber(3, 0), 0);
+        }
+        rig->sim->ClearReceived();
+        EXPECT_EQ(so.SetPropertyNumber(5025, row.mode), row.rc);
+        EXPECT_EQ(so.m_resultCode, row.rc);
+        EXPECT_EQ(std::pair(Read(so, 5010), Read(so, 5008)), std::pair(row.rows, row.columns));
+        const Bytes got = rig->sim->Received();
+        if (!row.sent) {
+            EXPECT_TRUE(got.empty());
+            EXPECT_TRUE(rig->platform.timers.Active().empty() || !row.enabled);
+            continue;
+        }
+        EXPECT_TRUE(rig->platform.timers.Active().empty());
+        const Bytes select = Of(SelectScreenMode(static_cast<uint8_t>(row.mode)));
+        ASSERT_GT(got.size(), select.size());
+        EXPECT_EQ(got.front(), CMD_HOME[0]) << "the blanked window is redrawn first";
+        EXPECT_EQ(Bytes(got.end() - select.size(), got.end()), select);
+        EXPECT_EQ(Read(so, 5003), 0);
+        const WindowRecord& whole = so.m_windows[0];
+        EXPECT_EQ(
+            (std::array{whole.height, whole.viewportHeight, whole.width, whole.viewportWidth,
+                        so.m_rows, so.m_columns}),
+            (std::array{row.rows, row.rows, row.columns, row.columns, row.rows, row.columns}));
+        EXPECT_EQ(std::pair(rig->sim->Rows(), rig->sim->Columns()),
+                  std::pair(row.rows, row.columns));
+        for (const std::string& line : rig->sim->ScreenLines()) {
+            EXPECT_EQ(line, std::string(line.size(), ' '));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace miraxld::testing
