@@ -5,6 +5,7 @@
 #include "config/model_catalogue.h"
 #include "display/cell_grid.h"
 #include "display/commands.h"
+#include "display/text_conversion.h"
 #include "service_object/pos_ldisplay.h"
 
 namespace miraxld {
@@ -25,6 +26,11 @@ bool InStorage(int32_t window) {
 
 WindowRecord& Current(CPOSLDisplay& so) {
     return so.m_windows[InStorage(so.m_currentWindow) ? so.m_currentWindow : 0];
+}
+
+// The 16-bit code page in force or the Unicode flag: either way text goes as UTF-16.
+bool InUnicodeMode(const CPOSLDisplay& so) {
+    return so.m_codePage == kCodePageUnicode || so.m_unicodeMode != 0;
 }
 
 bool RightToLeftCharacterSet(const CPOSLDisplay& so) {
@@ -95,7 +101,7 @@ void SendFirstRow(CPOSLDisplay& so, const WindowRecord& w, bool unicodeEnd) {
             if (unit == 0) {
                 continue;
             }
-            if (so.m_unicodeMode != 0) {
+            if (InUnicodeMode(so)) {
                 out.Unit16(unit);
             } else {
                 out.Byte(static_cast<uint8_t>(unit & 0xFF));
@@ -167,7 +173,7 @@ void WriteMarqueeType(CPOSLDisplay& so, int32_t type) {
         so.m_hwMarqueeLine = w.viewportRow + 1;
     }
     const int line = so.m_hwMarqueeLine;
-    const bool unicodeKt910 = kt910 && so.m_firmwareVersion >= 300001 && so.m_unicodeMode != 0;
+    const bool unicodeKt910 = kt910 && so.m_firmwareVersion >= 300001 && InUnicodeMode(so);
     const bool wasStill =
         so.m_previousMarqueeType == kMarqueeNone || so.m_previousMarqueeType == kMarqueeInit;
     const bool wasMoving =
@@ -192,7 +198,7 @@ void WriteMarqueeType(CPOSLDisplay& so, int32_t type) {
         return;
     }
     if (wasMoving && stopping && line != 0) {
-        if (kt910 && so.m_firmwareVersion > 300000 && so.m_unicodeMode != 0) {
+        if (kt910 && so.m_firmwareVersion > 300000 && InUnicodeMode(so)) {
             Send(so.m_port, MarqueeStop(static_cast<uint8_t>(line)));
         } else if (kt910) {
             Send(so.m_port, MarqueeLegacyStop(line));

@@ -1,0 +1,130 @@
+// MarqueeType on the displays that scroll by themselves: the start command, the text upload and
+// the stop command as the simulator receives them, and the timer-driven marquee otherwise.
+#include <optional>
+#include <string>
+
+#include "display/commands.h"
+#include "service_object/claim_fixture.h"
+
+namespace miraxld::testing {
+namespace {
+
+constexpr int32_t kMarqueeTypeIndex = 5014;
+
+displaysim::SimConfig Sim(std::string model, int firmware, std::string firstCodePage = "437",
+                          char parameterCodePage = '0', int screenMode = 3) {
+    displaysim::SimConfig c;
+    c.model = std::move(model);
+    c.firmware = firmware;
+    c.codePages[0].second = std::move(firstCodePage);
+    c.parameterCodePage = parameterCodePage;
+    c.activeScreenMode = screenMode;  // 3: 2 x 20; 1: 3 x 32
+    return c;
+}
+
+// The window's first row as uploaded: "Sale" and blanks to the window's width.
+Bytes RowText(int width, bool utf16) {
+    Bytes out;
+    const std::string text = "Sale" + std::string(width - 4, ' ');
+    for (char c : text) {
+        out.push_back(static_cast<uint8_t>(c));
+        if (utf16) {
+            out.push_back(0);
+        }
+    }
+    return out;
+}
+
+const Bytes kUnicodeEnd{0x00, 0x00}, kTextEnd{0x0D}, kClear{0x0C};
+
+TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
+    const struct {
+        const char* what;
+        displaysim::SimConfig display;
+        int32_t characterSet;  // written after the claim; 0: the claim's
+        int32_t viewportRow, type;
+        bool tall, narrow;  // window one row taller / viewport narrower than the display
+        std::optional<Bytes> start = std::nullopt;  // nullopt: the timer-driven marquee
+        bool utf16 = false;
+        Bytes end = {}, stop = {};
+        bool scrolls = true;  // the display holds the text as the line's scrolling text
+    } rows[] = {
+        {"KT910 Unicode, right on line 1", Sim("KT910", 300001), 1256, 0, kMarqueeRight, false,
+         false, Bytes{0x1B, 0x77, 0x02, 0x01}, true, kUnicodeEnd, Bytes{0x1B, 0x77, 0x00, 0x01}},
+        {"KT910 Unicode, left under 1255 on line 2", Sim("KT910", 300001), 1255, 1, kMarqueeLeft,
+         false, false, Bytes{0x1B, 0x77, 0x02, 0x02}, true, kUnicodeEnd,
+         Bytes{0x1B, 0x77, 0x00, 0x02}},
+        {"KT910 keeping its 1255 table: legacy on line 2", Sim("KT910", 300001, "1255"), 0, 1,
+         kMarqueeRight, false, false, Bytes{0x1B, 0x0B}, false, kTextEnd, Bytes{0x1B, 0x61, 0x04}},
+        {"KT910 300000 in Unicode: legacy commands", Sim("KT910", 300000), 1256, 0, kMarqueeRight,
+         false, false, Bytes{0x1B, 0x07}, true, kTextEnd, Bytes{0x1B, 0x61, 0x02}, false},
+        {"KT310 left on line 2", Sim("KT310", 183000), 0, 1, kMarqueeLeft, false, false,
+         Bytes{0x1B, 0x75, 0x4A}, false, kTextEnd, kClear},
+        {"KT310 right on line 1", Sim("KT310", 183000), 0, 0, kMarqueeRight, false, false,
+         Bytes{0x1B, 0x07}, false, kTextEnd, kClear},
+        {"KT310 left on line 3", Sim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeLeft, false,
+         false, Bytes{0x1B, 0x75, 0x4B}, false, kTextEnd, kClear},
+        {"KT310 right on line 3: the text without a start", Sim("KT310", 183000, "437", '0', 1), 0,
+         2, kMarqueeRight, false, false, Bytes{}, false, kTextEnd, kClear, false},
+        {"KT310 up: the text without a start", Sim("KT310", 183000), 0, 0, kMarqueeUp, true, false,
+         Bytes{}, false, kTextEnd, kClear, false},
+        {"KT310 in code page 997 uploads UTF-16", Sim("KT310", 183000, "437", 'e'), 0, 0,
+         kMarqueeRight, false, false, Bytes{0x1B, 0x07}, true, kTextEnd, kClear, false},
+        {"KT910 below 300000", Sim("KT910", 299999), 1256, 0, kMarqueeRight, false, false},
+        {"KT910 not right-to-left", Sim("KT910", 300001), 1252, 0, kMarqueeLeft, false, false},
+        {"KT310 below 183000", Sim("KT310", 182999), 0, 1, kMarqueeLeft, false, false},
+        {"KT310 viewport narrower than the display", Sim("KT310", 183000), 0, 1, kMarqueeLeft,
+         false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ClaimRig rig;
+        const std::u16string model(row.display.model.begin(), row.display.model.end());
+        rig.Key(model, u"", kOwnProgId);
+        rig.Key(model, u"Port", u"COM3");
+        rig.Key(model, u"BaudRate", u"9600");
+        rig.Key(model, u"DeviceRows", u"2");
+        rig.Key(model, u"DeviceColumns", u"20");
+        rig.Display(row.display);
+        rig.Open(model);
+        ASSERT_EQ(rig.Claim(), 0);
+        CPOSLDisplay& so = *rig.so;
+        ASSERT_EQ(so.SetPropertyNumber(3, 1), 0);
+        if (row.characterSet != 0) {
+            ASSERT_EQ(so.SetPropertyNumber(5001, row.characterSet), 0);
+        }
+        const int viewportWidth = so.m_deviceColumns - (row.narrow ? 10 : 0);
+        const int width = row.tall ? viewportWidth : viewportWidth + 4;
+        ASSERT_EQ(
+            so.CreateWindow(row.viewportRow, 0, 1, viewportWidth, row.tall ? 2 : 1, width, nullptr),
+            0);
+        for (int c = 0; c < 4; ++c) {
+            so.m_windows[1].At(0, c).code[0] = u"Sale"[c];
+        }
+        rig.sim->ClearReceived();
+
+        ASSERT_EQ(so.SetPropertyNumber(kMarqueeTypeIndex, row.type), 0);
+        EXPECT_EQ(so.m_resultCode, 0);
+        const int line = row.viewportRow + 1;
+        if (!row.start) {
+            EXPECT_TRUE(rig.sim->Received().empty());
+            ASSERT_EQ(rig.platform.timers.Active().size(), 1u);
+            EXPECT_EQ(rig.platform.timers.Active()[0].periodMs, 300);
+        } else {
+            EXPECT_EQ(rig.sim->Received(), Cat({*row.start, RowText(width, row.utf16), row.end}));
+            EXPECT_TRUE(rig.platform.timers.Active().empty());
+            if (row.scrolls) {
+                EXPECT_EQ(rig.sim->ScrollingText(line), "Sale" + std::string(width - 4, ' '));
+            }
+        }
+
+        rig.sim->ClearReceived();
+        ASSERT_EQ(so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone), 0);
+        EXPECT_EQ(rig.sim->Received(), row.stop);
+        EXPECT_TRUE(rig.platform.timers.Active().empty());
+        EXPECT_EQ(rig.sim->ScrollingText(line), "");
+    }
+}
+
+}  // namespace
+}  // namespace miraxld::testing
