@@ -19,21 +19,11 @@ namespace {
 
 constexpr char16_t kFile[] = u"C:\\firmware\\display.bin";
 
-// Time that moves only by sleeps, without VirtualClock's yield: two million polls stay quick.
-class SleepCountingClock : public IClock {
-  public:
-    int64_t NowMs() override { return m_now; }
-    void SleepMs(int ms) override { m_now += ms > 0 ? ms : 0; }
-
-  private:
-    int64_t m_now = 1000;
-};
-
 class LoaderBenchPlatform : public TestPlatform {
   public:
     explicit LoaderBenchPlatform(bool realClock) : m_realClock(realClock) {}
     IClock& Clock() override { return m_realClock ? SystemPlatform().Clock() : sleeps; }
-    SleepCountingClock sleeps;
+    SleepOnlyClock sleeps;
 
   private:
     bool m_realClock;

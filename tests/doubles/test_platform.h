@@ -17,20 +17,31 @@ namespace miraxld::testing {
 // Time that passes only when someone sleeps: a 3000 ms wait takes microseconds of real time.
 // Sleeps from any thread advance the one shared time.
 class VirtualClock : public IClock {
-public:
+  public:
     int64_t NowMs() override { return m_now.load(); }
     void SleepMs(int ms) override;
     void Advance(int64_t ms) { m_now += ms; }
     int64_t TotalSleeps() const { return m_sleeps.load(); }
 
-private:
+  private:
     std::atomic<int64_t> m_now{1000};
     std::atomic<int64_t> m_sleeps{0};
 };
 
+// Virtual time without VirtualClock's yield, for single-threaded runs that sleep millions of
+// times (a firmware update waiting out every block answer).
+class SleepOnlyClock : public IClock {
+  public:
+    int64_t NowMs() override { return m_now; }
+    void SleepMs(int ms) override { m_now += ms > 0 ? ms : 0; }
+
+  private:
+    int64_t m_now = 1000;
+};
+
 // Timers that tick only when a test says so.
 class ManualTimers : public ITimerService {
-public:
+  public:
     struct Timer {
         TimerHandle handle = 0;
         int dueMs = 0;
@@ -45,7 +56,7 @@ public:
     std::vector<Timer> Active() const;
     size_t CreatedCount() const { return m_created; }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::map<TimerHandle, Timer> m_timers;
     TimerHandle m_next = 1;
@@ -54,18 +65,18 @@ private:
 
 // Real detached threads, counted, so tests can wait for them.
 class CountingThreads : public IThreadStarter {
-public:
+  public:
     bool Start(std::function<void()> body) override;
     int Started() const { return m_started.load(); }
     int Running() const { return m_running.load(); }
 
-private:
+  private:
     std::atomic<int> m_started{0};
     std::atomic<int> m_running{0};
 };
 
 class RecordingMessages : public IUserMessages {
-public:
+  public:
     struct Message {
         std::u16string text;
         std::u16string caption;
@@ -73,37 +84,37 @@ public:
     void Show(std::u16string_view text, std::u16string_view caption) override;
     std::vector<Message> Shown() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<Message> m_shown;
 };
 
 class RecordingDebugOutput : public IDebugOutput {
-public:
+  public:
     void Write(std::u16string_view line) override;
     std::vector<std::u16string> Lines() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::u16string> m_lines;
 };
 
 // Files held in memory by path.
 class MemoryFiles : public IFileSystem {
-public:
+  public:
     void Put(std::u16string path, std::vector<uint8_t> content) {
         m_files[std::move(path)] = std::move(content);
     }
     bool Exists(std::u16string_view path) override;
     std::optional<std::vector<uint8_t>> ReadAll(std::u16string_view path) override;
 
-private:
+  private:
     std::map<std::u16string, std::vector<uint8_t>, std::less<>> m_files;
 };
 
 // A serial device that never opens.
 class AbsentSerialDevice : public ISerialDevice {
-public:
+  public:
     bool Open(int, uint32_t) override { return false; }
     void Close() override {}
     bool WriteByte(uint8_t) override { return false; }
@@ -115,7 +126,7 @@ public:
 // The whole platform, with every part replaceable. Code-page conversion is the real one of the
 // native platform: it is deterministic and is itself under test.
 class TestPlatform : public IPlatform {
-public:
+  public:
     TestPlatform();
 
     IClock& Clock() override { return clock; }

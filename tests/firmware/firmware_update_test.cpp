@@ -37,21 +37,10 @@ Bytes Cat(std::initializer_list<CommandBytes> parts) {
     return out;
 }
 
-// Virtual time without the yield of VirtualClock: no other thread runs here, and an update that
-// waits out every block answer sleeps two million times.
-class QuietClock : public IClock {
-  public:
-    int64_t NowMs() override { return m_now; }
-    void SleepMs(int ms) override { m_now += ms > 0 ? ms : 0; }
-
-  private:
-    int64_t m_now = 1000;
-};
-
 class LoaderPlatform : public TestPlatform {
   public:
     IClock& Clock() override { return quiet; }
-    QuietClock quiet;
+    SleepOnlyClock quiet;
 };
 
 struct OpenAttempt {
