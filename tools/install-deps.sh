@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ python3
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
     wine wine64 xvfb
 )

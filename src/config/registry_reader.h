@@ -15,7 +15,7 @@ inline constexpr std::u16string_view kLineDisplayBranch =
 inline constexpr std::u16string_view kSerialCommKey = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 class RegistryReader {
-public:
+  public:
     explicit RegistryReader(IRegistry& registry) : m_registry(registry) {}
 
     // The text of one value of the device key; empty when the key or value is missing.
@@ -35,7 +35,7 @@ public:
     long LastStatus() const { return m_lastStatus; }
     IRegistry& Registry() { return m_registry; }
 
-private:
+  private:
     IRegistry& m_registry;
     std::u16string m_keyPath;
     long m_lastStatus = 0;

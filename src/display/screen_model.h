@@ -16,14 +16,14 @@ struct Cell {
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
-inline constexpr int kWindowCount = 5;        // window 0 is the whole display
-inline constexpr int kWindowMaxRows = 12;     // storage bounds of one window picture
+inline constexpr int kWindowCount = 5;     // window 0 is the whole display
+inline constexpr int kWindowMaxRows = 12;  // storage bounds of one window picture
 inline constexpr int kWindowMaxColumns = 64;
-inline constexpr int kScreenRows = 8;         // storage bounds of the screen picture
+inline constexpr int kScreenRows = 8;  // storage bounds of the screen picture
 inline constexpr int kScreenColumns = 128;
-inline constexpr int kStripRows = 24;         // one marquee/blink strip per window
+inline constexpr int kStripRows = 24;  // one marquee/blink strip per window
 inline constexpr int kStripColumns = 384;
-inline constexpr int kTextCells = 256;        // conversion area of one DisplayText call
+inline constexpr int kTextCells = 256;  // conversion area of one DisplayText call
 
 struct WindowRecord {
     int32_t height = 0;

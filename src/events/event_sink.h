@@ -11,7 +11,7 @@ namespace miraxld {
 // The Control Object's dispatch interface as the portable core sees it. The COM layer adapts an
 // IDispatch to this; tests record the calls.
 class IEventTarget {
-public:
+  public:
     virtual ~IEventTarget() = default;
     // GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, dispid); returns its HRESULT.
     virtual long GetIDOfName(std::u16string_view name, int32_t* dispid) = 0;
@@ -24,7 +24,7 @@ inline constexpr std::array<std::u16string_view, 5> kEventMethodNames = {
 inline constexpr int kEventStatusUpdate = 3;
 
 class EventSink {
-public:
+  public:
     // Holds `target` without owning it and resolves the five event names (0 where unresolved).
     void Attach(IEventTarget* target);
     // Fires "SOStatusUpdate" with `status`; does nothing without a target. Safe to call from
@@ -34,7 +34,7 @@ public:
     IEventTarget* Target() const { return m_target.load(); }
     int32_t DispId(int index) const { return m_dispids[index].load(); }
 
-private:
+  private:
     std::atomic<IEventTarget*> m_target{nullptr};
     std::array<std::atomic<int32_t>, 5> m_dispids{};
 };

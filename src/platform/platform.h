@@ -20,7 +20,7 @@ namespace miraxld {
 // Milliseconds and sleeps. Every wait in the core goes through this, so that tests can run the
 // long fixed waits of a claim on a virtual clock.
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     // Milliseconds since an arbitrary origin (the C run-time clock() on Windows).
     virtual int64_t NowMs() = 0;
@@ -30,7 +30,7 @@ public:
 // One raw communications device: the operations of the Win32 comm API that the serial link is
 // built from. `SerialPort` (transport/) adds the open flag, the write lock and the polling loops.
 class ISerialDevice {
-public:
+  public:
     virtual ~ISerialDevice() = default;
     // Opens port `portNumber` (1 = COM1) with the fixed link settings: 8 data bits at `baudRate`,
     // reads that return at once, 5000 ms write time-out, 1600-byte driver queues. False on any
@@ -59,7 +59,7 @@ struct RegistryValue {
 // ("SOFTWARE\\OLEforRetail\\..."). Every call returns the platform's status code: 0 on
 // success, ERROR_FILE_NOT_FOUND (2) for a missing key or value.
 class IRegistry {
-public:
+  public:
     virtual ~IRegistry() = default;
     // The value `valueName` of key `keyPath`; an empty name reads the key's default value.
     virtual long QueryString(std::u16string_view keyPath, std::u16string_view valueName,
@@ -76,7 +76,7 @@ inline constexpr long kRegistryNotFound = 2;
 // first after `dueMs`, then every `periodMs`. Delete does not wait for a running callback.
 using TimerHandle = uint64_t;  // 0 = no timer
 class ITimerService {
-public:
+  public:
     virtual ~ITimerService() = default;
     virtual TimerHandle Create(int dueMs, int periodMs, std::function<void()> callback) = 0;
     virtual void Delete(TimerHandle timer) = 0;
@@ -84,14 +84,14 @@ public:
 
 // Detached threads, like the C run-time _beginthread.
 class IThreadStarter {
-public:
+  public:
     virtual ~IThreadStarter() = default;
     virtual bool Start(std::function<void()> body) = 0;
 };
 
 // Code pages: the system's ANSI and OEM code page numbers and UTF-16 to multibyte conversion.
 class ICodePages {
-public:
+  public:
     virtual ~ICodePages() = default;
     virtual int AnsiCodePage() = 0;  // GetACP
     virtual int OemCodePage() = 0;   // GetOEMCP
@@ -103,21 +103,21 @@ public:
 
 // Modal message boxes with an OK button and no owner window.
 class IUserMessages {
-public:
+  public:
     virtual ~IUserMessages() = default;
     virtual void Show(std::u16string_view text, std::u16string_view caption) = 0;
 };
 
 // The debug-output channel (OutputDebugStringW): one line per call.
 class IDebugOutput {
-public:
+  public:
     virtual ~IDebugOutput() = default;
     virtual void Write(std::u16string_view line) = 0;
 };
 
 // Whole-file reading.
 class IFileSystem {
-public:
+  public:
     virtual ~IFileSystem() = default;
     virtual bool Exists(std::u16string_view path) = 0;
     // The whole content, or nothing when the file cannot be opened or read.
@@ -126,7 +126,7 @@ public:
 
 // Everything together. A service object keeps a reference for its whole life.
 class IPlatform {
-public:
+  public:
     virtual ~IPlatform() = default;
     virtual IClock& Clock() = 0;
     virtual IRegistry& Registry() = 0;

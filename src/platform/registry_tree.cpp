@@ -6,13 +6,14 @@ namespace miraxld {
 
 namespace {
 
-char16_t Fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c; }
+char16_t Fold(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
+}
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               return Fold(x) == Fold(y);
-           });
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return Fold(x) == Fold(y); });
 }
 
 // Drops a trailing backslash so that "A\B\" and "A\B" name the same key.
@@ -29,8 +30,8 @@ bool IsBelow(std::u16string_view child, std::u16string_view parent) {
 }
 
 std::u16string_view StripRoot(std::u16string_view path) {
-    for (std::u16string_view root : {std::u16string_view(u"HKEY_LOCAL_MACHINE\\"),
-                                     std::u16string_view(u"HKLM\\")}) {
+    for (std::u16string_view root :
+         {std::u16string_view(u"HKEY_LOCAL_MACHINE\\"), std::u16string_view(u"HKLM\\")}) {
         if (path.size() >= root.size() && SameName(path.substr(0, root.size()), root)) {
             return path.substr(root.size());
         }
@@ -227,7 +228,9 @@ RegistryTree::Key& RegistryTree::FindOrCreate(std::u16string_view keyPath) {
     return m_keys.back();
 }
 
-void RegistryTree::CreateKey(std::u16string_view keyPath) { FindOrCreate(keyPath); }
+void RegistryTree::CreateKey(std::u16string_view keyPath) {
+    FindOrCreate(keyPath);
+}
 
 void RegistryTree::SetString(std::u16string_view keyPath, std::u16string_view valueName,
                              std::u16string_view data) {
@@ -255,7 +258,9 @@ void RegistryTree::DeleteValue(std::u16string_view keyPath, std::u16string_view 
     }
 }
 
-bool RegistryTree::KeyExists(std::u16string_view keyPath) const { return Find(keyPath) != nullptr; }
+bool RegistryTree::KeyExists(std::u16string_view keyPath) const {
+    return Find(keyPath) != nullptr;
+}
 
 long RegistryTree::QueryString(std::u16string_view keyPath, std::u16string_view valueName,
                                std::u16string* data) {

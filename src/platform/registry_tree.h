@@ -24,7 +24,7 @@
 namespace miraxld {
 
 class RegistryTree : public IRegistry {
-public:
+  public:
     // Parses the text form; lines it does not understand are skipped.
     static RegistryTree Parse(std::string_view text);
     std::string Serialize() const;
@@ -41,7 +41,7 @@ public:
     long EnumSubKeys(std::u16string_view keyPath, std::vector<std::u16string>* names) override;
     long EnumValues(std::u16string_view keyPath, std::vector<RegistryValue>* values) override;
 
-private:
+  private:
     struct Key {
         std::u16string path;  // as first written, without the root
         std::vector<RegistryValue> values;

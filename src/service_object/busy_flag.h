@@ -12,7 +12,7 @@
 namespace miraxld {
 
 class BusyFlag {
-public:
+  public:
     // Waits until the flag is clear and sets it, polling every `pollMs`.
     void Acquire(IClock& clock, int pollMs = 1) {
         while (m_flag.test_and_set(std::memory_order_acquire)) {
@@ -31,13 +31,13 @@ public:
     // Forces the flag clear (OpenService and the end of a claim reset it).
     void Reset() { m_flag.clear(std::memory_order_release); }
 
-private:
+  private:
     std::atomic_flag m_flag = ATOMIC_FLAG_INIT;
 };
 
 // Holds a flag for one scope.
 class BusyFlagGuard {
-public:
+  public:
     BusyFlagGuard(BusyFlag& flag, IClock& clock, int pollMs = 1) : m_flag(flag) {
         m_flag.Acquire(clock, pollMs);
     }
@@ -45,13 +45,13 @@ public:
     BusyFlagGuard(const BusyFlagGuard&) = delete;
     BusyFlagGuard& operator=(const BusyFlagGuard&) = delete;
 
-private:
+  private:
     BusyFlag& m_flag;
 };
 
 // Takes two flags in a fixed order (the screen before the strip), so no two holders deadlock.
 class TwoFlagGuard {
-public:
+  public:
     TwoFlagGuard(BusyFlag& first, BusyFlag& second, IClock& clock)
         : m_first(first), m_second(second) {
         m_first.Acquire(clock);
@@ -64,14 +64,14 @@ public:
     TwoFlagGuard(const TwoFlagGuard&) = delete;
     TwoFlagGuard& operator=(const TwoFlagGuard&) = delete;
 
-private:
+  private:
     BusyFlag& m_first;
     BusyFlag& m_second;
 };
 
 // A semaphore of count 1 and maximum 1 that any thread may release.
 class BinarySemaphore {
-public:
+  public:
     void Acquire() {
         std::unique_lock lock(m_mutex);
         m_cv.wait(lock, [this] { return m_available; });
@@ -85,14 +85,14 @@ public:
         m_cv.notify_one();
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_available = true;
 };
 
 class SemaphoreGuard {
-public:
+  public:
     explicit SemaphoreGuard(BinarySemaphore& semaphore) : m_semaphore(semaphore) {
         m_semaphore.Acquire();
     }
@@ -100,7 +100,7 @@ public:
     SemaphoreGuard(const SemaphoreGuard&) = delete;
     SemaphoreGuard& operator=(const SemaphoreGuard&) = delete;
 
-private:
+  private:
     BinarySemaphore& m_semaphore;
 };
 

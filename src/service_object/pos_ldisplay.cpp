@@ -14,6 +14,8 @@ CPOSLDisplay::CPOSLDisplay(IPlatform& platform)
 }
 
 // Timers and the monitor thread are CloseService's business; destroying m_port closes the link.
-CPOSLDisplay::~CPOSLDisplay() { TraceDestroyed(m_platform.DebugOutput()); }
+CPOSLDisplay::~CPOSLDisplay() {
+    TraceDestroyed(m_platform.DebugOutput());
+}
 
 }  // namespace miraxld

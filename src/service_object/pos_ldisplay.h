@@ -48,7 +48,7 @@ struct ScreenModeRecord {
 };
 
 class CPOSLDisplay {
-public:
+  public:
     explicit CPOSLDisplay(IPlatform& platform);
     virtual ~CPOSLDisplay();
     CPOSLDisplay(const CPOSLDisplay&) = delete;
@@ -290,7 +290,7 @@ public:
     uint8_t m_commandByte = 0;
     int32_t m_textLength = 0;
 
-private:
+  private:
     static constexpr uint16_t kBrandUnsetValue = 0xFFFF;
 };
 

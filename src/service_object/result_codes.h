@@ -34,9 +34,9 @@ enum ExtendedResult : int32_t {
     kExtNoBrand = 10007,               // 111: the code-page step found no brand
     kExtClearTextInMarquee = 10008,    // 106: ClearText while a marquee runs
     kExtDisplayTextInMarquee = 10009,  // 106: DisplayText while a marquee runs
-    kExtHMarqueeTooNarrow = 10010,     // 106: horizontal marquee on a window as wide as its viewport
-    kExtVMarqueeTooShort = 10011,      // 106: vertical marquee on a window as tall as its viewport
-    kExtIspReopen9600 = 10012,         // 111: firmware update steps
+    kExtHMarqueeTooNarrow = 10010,  // 106: horizontal marquee on a window as wide as its viewport
+    kExtVMarqueeTooShort = 10011,   // 106: vertical marquee on a window as tall as its viewport
+    kExtIspReopen9600 = 10012,      // 111: firmware update steps
     kExtIspReopen115200 = 10013,
     kExtIspNoSync = 10014,
     kExtIspNoUnlock = 10015,

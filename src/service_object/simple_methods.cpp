@@ -5,7 +5,9 @@ namespace miraxld {
 
 namespace {
 // CheckHealth and COFreezeEvents share this: success without touching ResultCodeExtended.
-HResult ReportSuccess(CPOSLDisplay& so, int32_t* pRC) { return so.Finish(OPOS_SUCCESS, pRC); }
+HResult ReportSuccess(CPOSLDisplay& so, int32_t* pRC) {
+    return so.Finish(OPOS_SUCCESS, pRC);
+}
 }  // namespace
 
 HResult CPOSLDisplay::CheckHealth(int32_t /*level*/, int32_t* pRC) {
@@ -17,7 +19,9 @@ HResult CPOSLDisplay::COFreezeEvents(bool /*freeze*/, int32_t* pRC) {
     return ReportSuccess(*this, pRC);
 }
 
-HResult CPOSLDisplay::ClearDescriptors(int32_t* pRC) { return Finish(OPOS_SUCCESS, pRC); }
+HResult CPOSLDisplay::ClearDescriptors(int32_t* pRC) {
+    return Finish(OPOS_SUCCESS, pRC);
+}
 
 HResult CPOSLDisplay::DefineGlyph(int32_t /*glyphCode*/, std::u16string_view /*glyph*/,
                                   int32_t* pRC) {
@@ -25,8 +29,8 @@ HResult CPOSLDisplay::DefineGlyph(int32_t /*glyphCode*/, std::u16string_view /*g
 }
 
 // pData and pString go back to the caller as they came.
-HResult CPOSLDisplay::DirectIO(int32_t /*command*/, int32_t* /*pData*/,
-                               std::u16string* /*pString*/, int32_t* pRC) {
+HResult CPOSLDisplay::DirectIO(int32_t /*command*/, int32_t* /*pData*/, std::u16string* /*pString*/,
+                               int32_t* pRC) {
     return Finish(OPOS_SUCCESS, pRC);
 }
 
@@ -52,11 +56,12 @@ HResult CPOSLDisplay::CompareFirmwareVersion(std::u16string_view /*firmwareFileN
 }
 
 // Statistics are not kept: the buffer comes back as the caller passed it.
-HResult CPOSLDisplay::RetrieveStatistics(std::u16string* /*pStatisticsBuffer*/) { return kS_OK; }
+HResult CPOSLDisplay::RetrieveStatistics(std::u16string* /*pStatisticsBuffer*/) {
+    return kS_OK;
+}
 
 // Leaves even ResultCode as the previous call set it.
-HResult CPOSLDisplay::UpdateStatistics(std::u16string_view /*statisticsBuffer*/,
-                                       int32_t* /*pRC*/) {
+HResult CPOSLDisplay::UpdateStatistics(std::u16string_view /*statisticsBuffer*/, int32_t* /*pRC*/) {
     return kS_OK;
 }
 
@@ -64,7 +69,9 @@ HResult CPOSLDisplay::SetPropertyString(int32_t /*propIndex*/, std::u16string_vi
     return kS_OK;
 }
 
-HResult CPOSLDisplay::StatusUpdateEvent(int32_t /*status*/) { return kS_OK; }
+HResult CPOSLDisplay::StatusUpdateEvent(int32_t /*status*/) {
+    return kS_OK;
+}
 
 // No state check and no device traffic: the character comes from the window picture.
 HResult CPOSLDisplay::ReadCharacterAtCursor(int32_t* pChar, int32_t* pRC) {

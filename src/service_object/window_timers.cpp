@@ -5,8 +5,12 @@ namespace miraxld {
 
 namespace {
 constexpr int kFirstTickMs = 10;
-bool HasTimers(int32_t window) { return window >= 1 && window <= 3; }
-bool IsWindow(int32_t window) { return window >= 0 && window < kWindowCount; }
+bool HasTimers(int32_t window) {
+    return window >= 1 && window <= 3;
+}
+bool IsWindow(int32_t window) {
+    return window >= 0 && window < kWindowCount;
+}
 }  // namespace
 
 void CPOSLDisplay::CreateMarqueeTimer(int32_t window) {
@@ -21,8 +25,8 @@ void CPOSLDisplay::CreateBlinkTimer(int32_t window) {
     if (!HasTimers(window) || m_blinkTimer[window] != 0) {
         return;
     }
-    m_blinkTimer[window] = m_platform.Timers().Create(
-        kFirstTickMs, m_blinkPeriod, [this, window] { BlinkTimerTick(window); });
+    m_blinkTimer[window] = m_platform.Timers().Create(kFirstTickMs, m_blinkPeriod,
+                                                      [this, window] { BlinkTimerTick(window); });
 }
 
 void CPOSLDisplay::DeleteMarqueeTimer(int32_t window) {

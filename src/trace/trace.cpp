@@ -2,7 +2,11 @@
 
 namespace miraxld {
 
-void TraceConstructed(IDebugOutput& out) { out.Write(kTraceConstructed); }
-void TraceDestroyed(IDebugOutput& out) { out.Write(kTraceDestroyed); }
+void TraceConstructed(IDebugOutput& out) {
+    out.Write(kTraceConstructed);
+}
+void TraceDestroyed(IDebugOutput& out) {
+    out.Write(kTraceDestroyed);
+}
 
 }  // namespace miraxld

@@ -5,9 +5,13 @@ namespace miraxld {
 SerialPort::SerialPort(std::unique_ptr<ISerialDevice> device, IClock& clock)
     : m_device(std::move(device)), m_clock(clock) {}
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort() {
+    Close();
+}
 
-bool SerialPort::IsOpen() const { return m_open.load() != 0; }
+bool SerialPort::IsOpen() const {
+    return m_open.load() != 0;
+}
 
 int SerialPort::Open(int portNumber, uint32_t baudRate) {
     std::lock_guard device(m_deviceLock);

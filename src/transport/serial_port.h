@@ -11,7 +11,7 @@
 namespace miraxld {
 
 class SerialPort {
-public:
+  public:
     SerialPort(std::unique_ptr<ISerialDevice> device, IClock& clock);
     ~SerialPort();  // closes the port
     SerialPort(const SerialPort&) = delete;
@@ -29,7 +29,7 @@ public:
     int IsLineActive();
     bool IsOpen() const;
 
-private:
+  private:
     int WriteByte(uint8_t byte);
 
     std::unique_ptr<ISerialDevice> m_device;

@@ -77,7 +77,9 @@ std::vector<std::u16string> RecordingDebugOutput::Lines() const {
     return m_lines;
 }
 
-bool MemoryFiles::Exists(std::u16string_view path) { return m_files.find(path) != m_files.end(); }
+bool MemoryFiles::Exists(std::u16string_view path) {
+    return m_files.find(path) != m_files.end();
+}
 
 std::optional<std::vector<uint8_t>> MemoryFiles::ReadAll(std::u16string_view path) {
     auto it = m_files.find(path);
@@ -91,8 +93,12 @@ TestPlatform::TestPlatform() {
     serialFactory = [] { return std::make_unique<AbsentSerialDevice>(); };
 }
 
-ICodePages& TestPlatform::CodePages() { return SystemPlatform().CodePages(); }
+ICodePages& TestPlatform::CodePages() {
+    return SystemPlatform().CodePages();
+}
 
-std::unique_ptr<ISerialDevice> TestPlatform::CreateSerialDevice() { return serialFactory(); }
+std::unique_ptr<ISerialDevice> TestPlatform::CreateSerialDevice() {
+    return serialFactory();
+}
 
 }  // namespace miraxld::testing

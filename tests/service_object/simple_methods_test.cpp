@@ -8,7 +8,7 @@ namespace miraxld {
 namespace {
 
 class SimpleMethodsTest : public ::testing::Test {
-protected:
+  protected:
     testing::TestPlatform platform;
     CPOSLDisplay so{platform};
 };
@@ -39,8 +39,8 @@ TEST_F(SimpleMethodsTest, EachMethodSetsResultCodesAsDocumented) {
          false},
         {"SetDescriptor", [](CPOSLDisplay& s, int32_t* rc) { return s.SetDescriptor(1, 1, rc); },
          true},
-        {"ResetStatistics",
-         [](CPOSLDisplay& s, int32_t* rc) { return s.ResetStatistics(u"", rc); }, true},
+        {"ResetStatistics", [](CPOSLDisplay& s, int32_t* rc) { return s.ResetStatistics(u"", rc); },
+         true},
         {"SetBitmap",
          [](CPOSLDisplay& s, int32_t* rc) { return s.SetBitmap(1, u"a.bmp", 1, 1, 1, rc); }, true},
     };
