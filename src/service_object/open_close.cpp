@@ -105,6 +105,9 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
     m_codePage = ansi;
     m_defaultCodePage = 437;
     m_customGlyphList.clear();
+    // The list of the previous claim: the next claim builds it again.
+    m_characterSetList.clear();
+    m_deviceDescription.clear();
     m_currentWindow = 0;
     m_cursorUpdate = 1;
     m_deviceWindows = 4;

@@ -44,6 +44,7 @@ TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
 TEST_F(OpenServiceTest, KT910KeyOpensWithTheModelGeometryAndOpeningValues) {
     Key(u"KT910", u"", u"MIRAXLD.POSLDisplay.1");
     Key(u"KT910", u"DeviceRows", u"4");
+    so.m_characterSetList = u"437,850,";  // as an earlier claim left it
     int32_t rc = -1;
     EXPECT_EQ(so.OpenService(u"", u"KT910", nullptr, &rc), 0);  // DeviceClass is not examined
     EXPECT_EQ(rc, 0);
