@@ -248,12 +248,7 @@ HResult CPOSLDisplay::DisplayText(std::u16string_view data, int32_t attribute, i
 
 HResult CPOSLDisplay::DisplayTextAt(int32_t row, int32_t column, std::u16string_view data,
                                     int32_t attribute, int32_t* pRC) {
-    if (m_claimed == 0) {
-        return Finish(OPOS_E_NOTCLAIMED, pRC);
-    }
-    if (m_deviceEnabled == 0) {
-        return Finish(OPOS_E_DISABLED, pRC);
-    }
+    // The position is checked first; the device state is DisplayText's check.
     if (m_currentWindow < 0 || m_currentWindow >= kWindowCount) {
         return Fail(OPOS_E_ILLEGAL, 0, pRC);
     }

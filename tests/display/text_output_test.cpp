@@ -127,7 +127,11 @@ TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
     so->m_claimed = 0;
     int32_t rc = -1;
     so->DisplayTextAt(5, 5, u"Q", 0, &rc);
-    EXPECT_EQ(rc, 103) << "the state is checked before the position";
+    EXPECT_EQ(rc, 106) << "the position is checked before the state";
+    so->DisplayTextAt(1, 3, u"Q", 0, &rc);
+    EXPECT_EQ(rc, 103) << "a good position goes on to DisplayText's state checks";
+    EXPECT_EQ(Window().cursorRow, 1);
+    EXPECT_EQ(Window().cursorColumn, 3);
 }
 
 TEST_F(TextOutputTest, NormalTextKeepsReverseVideo) {
