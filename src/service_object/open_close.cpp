@@ -19,6 +19,9 @@ void BlankCells(Cell* cells, size_t count) {
 HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
                                   std::u16string_view deviceName, IEventTarget* dispatch,
                                   int32_t* pRC) {
+    // An object opened again without a CloseService between: what the earlier open left
+    // running would outlive the handles and flags reset below, so it is stopped first.
+    StopBackgroundWork();
     m_deviceName = std::u16string(deviceName);
     // The two semaphores are members that live as long as the object; a timer step still
     // holding one from before keeps it valid and releases it normally, so nothing is recreated.
@@ -174,7 +177,7 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
     }
     BlankCells(m_textCells.data(), m_textCells.size());
 
-    // Timers that were running are not cancelled: their handles are only forgotten.
+    // No timer runs any more (stopped above); the handles start cleared.
     for (int32_t w = 0; w < kWindowCount; ++w) {
         m_marqueeTimer[w] = 0;
         m_blinkTimer[w] = 0;
@@ -190,12 +193,16 @@ HResult CPOSLDisplay::CloseService(int32_t* pRC) {
     if (m_port.IsOpen()) {
         m_port.Close();
     }
+    StopBackgroundWork();
+    return Finish(OPOS_SUCCESS, pRC);
+}
+
+void CPOSLDisplay::StopBackgroundWork() {
     DeleteAllWindowTimers();
     m_monitorRun = 0;
     while (m_monitorEnded.load() != 1) {
         Clock().SleepMs(kMonitorPollMs);
     }
-    return Finish(OPOS_SUCCESS, pRC);
 }
 
 }  // namespace miraxld

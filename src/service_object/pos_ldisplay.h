@@ -130,6 +130,8 @@ class CPOSLDisplay {
     void DeleteBlinkTimer(int32_t window);
     // The teardown of ReleaseDevice and CloseService: both timers of windows 1 to 4.
     void DeleteAllWindowTimers();
+    // The window timers and the monitor thread stopped; returns once the thread has ended.
+    void StopBackgroundWork();
     // Timer callbacks. Each takes m_stepping, updates the window's step state and runs
     // StepEffects, which releases m_stepping when it is done.
     void MarqueeTimerTick(int32_t window);

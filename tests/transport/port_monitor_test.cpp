@@ -3,6 +3,7 @@
 // one at a time: the thread waits at its pass sleep until the test lets exactly one pass go.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -424,6 +425,40 @@ TEST_F(PortMonitorTest, CloseServiceReturnsOnlyAfterTheLastPass) {
     EXPECT_FALSE(so->m_port.IsOpen());  // the last pass's reopen does not outlive the service
     EXPECT_EQ(Opens(), 2);
     so.reset();  // nothing may touch the object after CloseService returned
+}
+
+TEST_F(PortMonitorTest, OpeningAgainEndsTheMonitorOfTheEarlierClaim) {
+    List({u"COM6"});
+    Claim(u"KT110", "KT110", 13000);
+    ASSERT_TRUE(platform.gate.Step());
+
+    std::atomic<bool> reopened{false};
+    std::thread opener([&] {
+        so->OpenService(u"LineDisplay", u"KT110", &target, nullptr);
+        reopened = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (so->m_monitorRun.load() != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    const bool stopping = so->m_monitorRun.load() == 0;
+    if (!stopping) {
+        platform.gate.Open();  // let the old thread run free, so that the test can end
+    }
+    ASSERT_TRUE(stopping) << "a second OpenService left the earlier claim's monitor running";
+    EXPECT_FALSE(reopened) << "OpenService returned before the monitor's last pass";
+    ASSERT_TRUE(platform.gate.Step());
+    EXPECT_TRUE(platform.gate.Ended());
+    opener.join();
+    EXPECT_EQ(so->m_monitorEnded.load(), 1);
+    EXPECT_EQ(so->m_claimed, 0);
+
+    // The next claim has the one monitor thread there is.
+    platform.gate.Reset();
+    const int started = platform.threads.Started();
+    int32_t rc = -1;
+    ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
+    EXPECT_EQ(platform.threads.Started(), started + 1);
 }
 
 }  // namespace
