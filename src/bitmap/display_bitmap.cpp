@@ -26,12 +26,7 @@ HResult CPOSLDisplay::DisplayBitmap(std::u16string_view fileName, int32_t width,
         Finish(rc, pRC);
         return kS_OK;
     };
-    // The character-only families have no bitmap command: rather than bytes the display would
-    // show as text, they get nothing and the call is refused.
     const uint16_t family = m_commandFamily;
-    if (family != kFamilyRaster && family != kFamilyGraphic) {
-        return report(OPOS_E_ILLEGAL);
-    }
     // The platform opens the UTF-16 path as given, so no path is cut short to a fixed length.
     const std::optional<std::vector<uint8_t>> file = Platform().Files().ReadAll(fileName);
     if (!file) {
@@ -46,6 +41,11 @@ HResult CPOSLDisplay::DisplayBitmap(std::u16string_view fileName, int32_t width,
         FrameBitmap(bitmap.width, bitmap.height, m_maximumX, m_maximumY, alignmentX, alignmentY);
     if (!frame) {
         return report(OPOS_E_ILLEGAL);
+    }
+    // The character-only families have no bitmap command. The call succeeds for a file the
+    // graphic models would show, but nothing is sent: any bytes would come out as text.
+    if (family != kFamilyRaster && family != kFamilyGraphic) {
+        return report(OPOS_SUCCESS);
     }
     const size_t packed = family == kFamilyGraphic ? GraphicImageBytes(*frame)
                                                    : RasterImageBytes(*frame, bitmap.height);
