@@ -115,7 +115,7 @@ ULONG PosLDisplayObject::Release() {
 
 // ---- IDispatch ----
 
-HRESULT PosLDisplayObject::TypeInfo(ComPtr<ITypeInfo>* out) {
+HRESULT PosLDisplayObject::TypeInfo(TypeInfoHalf half, ComPtr<ITypeInfo>* out) {
     std::lock_guard lock(m_typeInfoMutex);
     if (!m_typeInfo) {
         ComPtr<ITypeInfo> info;
@@ -127,13 +127,14 @@ HRESULT PosLDisplayObject::TypeInfo(ComPtr<ITypeInfo>* out) {
         // type library call our methods directly and turn [out, retval] into the result.
         HREFTYPE vtableHalf = 0;
         ComPtr<ITypeInfo> vtableInfo;
-        if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtableHalf)) &&
-            SUCCEEDED(info->GetRefTypeInfo(vtableHalf, vtableInfo.Put()))) {
-            info = vtableInfo;
+        if (FAILED(info->GetRefTypeOfImplType(-1, &vtableHalf)) ||
+            FAILED(info->GetRefTypeInfo(vtableHalf, vtableInfo.Put()))) {
+            vtableInfo = info;
         }
         m_typeInfo = info;
+        m_vtableTypeInfo = vtableInfo;
     }
-    *out = m_typeInfo;
+    *out = half == TypeInfoHalf::Vtable ? m_vtableTypeInfo : m_typeInfo;
     return S_OK;
 }
 
@@ -154,8 +155,10 @@ HRESULT PosLDisplayObject::GetTypeInfo(UINT index, LCID /*lcid*/, ITypeInfo** in
         return DISP_E_BADINDEX;
     }
     return Guarded([&]() -> HRESULT {
+        // Clients describing the object expect the dispinterface that partners a dual
+        // interface, not its vtable half.
         ComPtr<ITypeInfo> typeInfo;
-        const HRESULT hr = TypeInfo(&typeInfo);
+        const HRESULT hr = TypeInfo(TypeInfoHalf::Dispatch, &typeInfo);
         if (SUCCEEDED(hr)) {
             *info = typeInfo.Detach();
         }
@@ -173,7 +176,7 @@ HRESULT PosLDisplayObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT coun
     }
     return Guarded([&]() -> HRESULT {
         ComPtr<ITypeInfo> typeInfo;
-        const HRESULT hr = TypeInfo(&typeInfo);
+        const HRESULT hr = TypeInfo(TypeInfoHalf::Vtable, &typeInfo);
         return FAILED(hr) ? hr : DispGetIDsOfNames(typeInfo.Get(), names, count, dispids);
     });
 }
@@ -186,7 +189,7 @@ HRESULT PosLDisplayObject::Invoke(DISPID dispid, REFIID riid, LCID /*lcid*/, WOR
     }
     return Guarded([&]() -> HRESULT {
         ComPtr<ITypeInfo> typeInfo;
-        const HRESULT hr = TypeInfo(&typeInfo);
+        const HRESULT hr = TypeInfo(TypeInfoHalf::Vtable, &typeInfo);
         if (FAILED(hr)) {
             return hr;
         }

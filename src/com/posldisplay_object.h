@@ -99,7 +99,10 @@ class PosLDisplayObject final : public IPOSLDisplay, public IConnectionPointCont
     // The adapter for `dispatch` (null for null). Adapters live as long as this object: the
     // port monitor thread may still fire through an earlier one while OpenService re-attaches.
     IEventTarget* AdapterFor(IDispatch* dispatch);
-    HRESULT TypeInfo(ComPtr<ITypeInfo>* out);
+    // IPOSLDisplay's type information, loaded on first use: the dispinterface half that
+    // GetTypeInfo hands out, or the vtable half that GetIDsOfNames and Invoke dispatch through.
+    enum class TypeInfoHalf { Dispatch, Vtable };
+    HRESULT TypeInfo(TypeInfoHalf half, ComPtr<ITypeInfo>* out);
 
     InnerUnknown m_inner;
     IUnknown* const m_controlling;
@@ -108,6 +111,7 @@ class PosLDisplayObject final : public IPOSLDisplay, public IConnectionPointCont
     std::vector<std::unique_ptr<EventTargetAdapter>> m_adapters;
     std::mutex m_typeInfoMutex;
     ComPtr<ITypeInfo> m_typeInfo;
+    ComPtr<ITypeInfo> m_vtableTypeInfo;
 };
 
 }  // namespace miraxld::com

@@ -100,6 +100,30 @@ TEST_F(Dispatch, ByReferenceParametersComeBack) {
     EXPECT_EQ(read.outputs[0].second, L"32");  // a freshly opened display holds spaces
 }
 
+// A client that asks the object to describe itself gets the dispinterface partnering the dual
+// interface; calls made after that still dispatch.
+TEST_F(Dispatch, TypeInfoIsTheDispatchPartnerOfTheDualInterface) {
+    IDispatch* dispatch = m_co.ServiceObject();
+    UINT count = 0;
+    ASSERT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, info.Put()), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+    EXPECT_EQ(type->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(type->wTypeFlags & TYPEFLAG_FDUAL, TYPEFLAG_FDUAL);
+    EXPECT_TRUE(IsEqualIID(type->guid, IID_IPOSLDisplay));
+    info->ReleaseTypeAttr(type);
+    ITypeInfo* none = reinterpret_cast<ITypeInfo*>(1);
+    EXPECT_EQ(dispatch->GetTypeInfo(1, 0, &none), DISP_E_BADINDEX);
+    EXPECT_EQ(none, nullptr);
+
+    const auto result = m_co.Call(L"ClearText", {});
+    EXPECT_EQ(result.hr, S_OK);
+    EXPECT_EQ(result.number, 103);
+}
+
 TEST_F(Dispatch, WrongArgumentsAreRefusedByTheDispatchLayer) {
     DISPID id = 0;
     ASSERT_EQ(m_co.DispIdOf(L"ClaimDevice", &id), S_OK);
