@@ -73,9 +73,15 @@ TEST_F(SimpleMethodsTest, StatisticsAndFirmwareComparisonLeaveTheirOutputsAlone)
     EXPECT_EQ(so.m_resultCode, 0);
 }
 
+// Failing calls in between add nothing to the trace.
 TEST_F(SimpleMethodsTest, ConstructionAndDestructionTraceExactlyTwoLines) {
     testing::TestPlatform own;
-    { CPOSLDisplay object(own); }
+    {
+        CPOSLDisplay object(own);
+        int32_t rc = 0;
+        EXPECT_EQ(object.OpenService(u"LineDisplay", u"NoSuchDevice", nullptr, &rc), 106);
+        EXPECT_EQ(object.ClaimDevice(0, &rc), 111);
+    }
     EXPECT_EQ(own.debugOutput.Lines(),
               (std::vector<std::u16string>{u"CPOSLDisplay::CPOSLDisplay(): c-tor",
                                            u"CPOSLDisplay::CPOSLDisplay(): d-tor"}));
