@@ -13,9 +13,12 @@ CPOSLDisplay::CPOSLDisplay(IPlatform& platform)
     TraceConstructed(platform.DebugOutput());
 }
 
-// Timers and the monitor thread are CloseService's business; destroying m_port closes the link.
+// A Control Object that releases the object without CloseService would leave the window
+// timers and the monitor thread running on freed memory: they are stopped here as CloseService
+// stops them (nothing to do after a CloseService). Destroying m_port closes the link.
 CPOSLDisplay::~CPOSLDisplay() {
     TraceDestroyed(m_platform.DebugOutput());
+    StopBackgroundWork();
 }
 
 }  // namespace miraxld

@@ -461,5 +461,22 @@ TEST_F(PortMonitorTest, OpeningAgainEndsTheMonitorOfTheEarlierClaim) {
     EXPECT_EQ(platform.threads.Started(), started + 1);
 }
 
+// A Control Object may release the object without CloseService; nothing may run on after it.
+TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers) {
+    List({u"COM6"});
+    Claim(u"KT110", "KT110", 13000);
+    ASSERT_TRUE(platform.gate.Step());
+    ASSERT_EQ(so->SetPropertyNumber(3, 1), 0);  // DeviceEnabled
+    ASSERT_EQ(so->CreateWindow(0, 0, 1, 10, 1, 20, nullptr), 0);
+    ASSERT_EQ(so->DisplayText(u"a marquee that keeps going", 0, nullptr), 0);
+    ASSERT_EQ(so->SetPropertyNumber(5014, 3), 0);  // MarqueeType left
+    ASSERT_EQ(platform.timers.Active().size(), 1u);
+
+    platform.gate.Open();
+    so.reset();
+    EXPECT_TRUE(platform.gate.Ended()) << "the monitor thread outlived the object";
+    EXPECT_TRUE(platform.timers.Active().empty()) << "a window timer outlived the object";
+}
+
 }  // namespace
 }  // namespace miraxld
