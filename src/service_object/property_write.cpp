@@ -219,6 +219,9 @@ void WriteMarqueeType(CPOSLDisplay& so, int32_t type) {
         }
         return;
     }
+    if (so.m_marqueeRunning == 0) {
+        return;  // a type outside 0 to 5 is stored, but nothing moves
+    }
 
     BuildMarqueeStrip(so, index, type);
     {

@@ -232,6 +232,18 @@ TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
     }
 }
 
+// Types other than up, down, left and right are stored, but start no timer-driven redraws.
+TEST_F(WindowsTest, OnlyTheFourMovingTypesStartATimer) {
+    ASSERT_EQ(Create(0, 0, 1, 10, 3, 10), 0);
+    for (int32_t type : {int32_t{kMarqueeInit}, 6, -1, int32_t{kMarqueeNone}}) {
+        SCOPED_TRACE(type);
+        EXPECT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, type), 0);
+        EXPECT_EQ(so->m_resultCode, 0);
+        EXPECT_EQ(Window(1).marqueeType, type);
+        EXPECT_TRUE(platform.timers.Active().empty());
+    }
+}
+
 TEST_F(WindowsTest, LeftMarqueeOfAThirtyColumnWindowWrapsAfterThirtySteps) {
     ASSERT_EQ(Create(0, 0, 1, 10, 1, 30), 0);
     Fill({u"abcdefghijklmnopqrstuvwxyz0123"});
