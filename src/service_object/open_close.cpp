@@ -20,7 +20,8 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
                                   std::u16string_view deviceName, IEventTarget* dispatch,
                                   int32_t* pRC) {
     // An object opened again without a CloseService between: what the earlier open left
-    // running would outlive the handles and flags reset below, so it is stopped first.
+    // running would outlive the flags reset below, so it is stopped first. This also leaves
+    // every timer handle cleared.
     StopBackgroundWork();
     m_deviceName = std::u16string(deviceName);
     // The two semaphores are members that live as long as the object; a timer step still
@@ -176,12 +177,6 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
         BlankCells(strip.data(), strip.size());
     }
     BlankCells(m_textCells.data(), m_textCells.size());
-
-    // No timer runs any more (stopped above); the handles start cleared.
-    for (int32_t w = 0; w < kWindowCount; ++w) {
-        m_marqueeTimer[w] = 0;
-        m_blinkTimer[w] = 0;
-    }
 
     m_eventSink.Attach(dispatch);
     m_monitorRun = 1;
