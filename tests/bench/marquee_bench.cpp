@@ -64,12 +64,6 @@ void FullRefreshFourByThirtyTwo(benchmark::State& state) {
 BENCHMARK(MarqueeTickFourByThirtyTwo)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FullRefreshFourByThirtyTwo)->Unit(benchmark::kMicrosecond);
 
-class RealTimersPlatform : public BenchPlatform {
-  public:
-    IClock& Clock() override { return SystemPlatform().Clock(); }
-    ITimerService& Timers() override { return SystemPlatform().Timers(); }
-};
-
 class StepCountingDisplay : public CPOSLDisplay {
   public:
     using CPOSLDisplay::CPOSLDisplay;
@@ -91,7 +85,7 @@ double CpuSeconds() {
 // left at 200 ms (the shortest MarqueeUnitWait). Wall time is what it is; the figure is the
 // process's CPU time over it, in percent of one core.
 void ThreeMarqueesCpuShare(benchmark::State& state) {
-    RealTimersPlatform platform;
+    OnSystemTime<BenchPlatform> platform;
     StepCountingDisplay so(platform);
     SetUpEnabledDisplay(so, 4, 32);
     for (int32_t row = 0; row < 3; ++row) {

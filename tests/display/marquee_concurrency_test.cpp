@@ -12,11 +12,7 @@ namespace {
 
 constexpr int32_t kMarqueeTypeIndex = 5014;
 
-class RealTimePlatform : public DisplayTestPlatform {
-  public:
-    IClock& Clock() override { return SystemPlatform().Clock(); }
-    ITimerService& Timers() override { return SystemPlatform().Timers(); }
-};
+using RealTimePlatform = OnSystemTime<DisplayTestPlatform>;
 
 // Notes, inside the span in which a timer callback holds the step flag, how many steps run.
 class CountingDisplay : public CPOSLDisplay {

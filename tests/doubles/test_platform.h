@@ -150,4 +150,13 @@ class TestPlatform : public IPlatform {
     std::function<std::unique_ptr<ISerialDevice>()> serialFactory;
 };
 
+// Any test platform on this system's real clock and timer service, for the few tests and
+// benchmarks that need real time.
+template <class Base>
+class OnSystemTime : public Base {
+  public:
+    IClock& Clock() override { return SystemPlatform().Clock(); }
+    ITimerService& Timers() override { return SystemPlatform().Timers(); }
+};
+
 }  // namespace miraxld::testing
