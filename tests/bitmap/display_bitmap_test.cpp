@@ -209,7 +209,7 @@ TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
 }
 
 TEST(DisplayBitmapOnTheSimulator, TheDisplayTakesTheWholeCommandAndThenText) {
-    DisplayTestPlatform platform;
+    TestPlatform platform;
     displaysim::SimConfig config;
     config.model = "RMX910";
     auto sim = std::make_shared<displaysim::DisplaySimulator>(config);

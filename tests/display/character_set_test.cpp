@@ -119,7 +119,6 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
         so->m_selectedTable = c.oldTable;
         so->m_mapCharacterSet = c.mapCharacterSet;
         so->m_unicodeMode = 0;
-        platform.codePages.ansi = 1252;
         Display(u"old text");
         wire->Take();
 

@@ -17,57 +17,6 @@
 
 namespace miraxld::testing {
 
-// Code pages with fixed contents: ASCII maps to itself, listed characters to their bytes,
-// everything else to "?". Unknown code pages convert to nothing, as the system's do.
-class FixedCodePages : public ICodePages {
-  public:
-    FixedCodePages() {
-        const std::pair<int, std::vector<std::pair<char16_t, std::string>>> pages[] = {
-            {437, {}},
-            {850, {}},
-            {852, {}},
-            {1252, {{u'é', "\xE9"}}},
-            {1255, {{u'א', "\xE0"}, {u'\u05B4', "\xC4"}}},
-            {1256, {{u'ب', "\xC8"}}},
-            {1258, {{u'\u0103', "\xE3"}}},
-            {874, {{u'ก', "\xA1"}, {u'\u0E31', "\xD1"}, {u'\u0E48', "\xE8"}}},
-            {932,
-             {{u'あ', "\x82\xA0"}, {u'漢', "\x8A\xBF"}, {u'《', "\x81\x73"}, {u'□', "\x81\xA0"}}},
-        };
-        for (const auto& [page, chars] : pages) {
-            m_pages[page] = {chars.begin(), chars.end()};
-        }
-    }
-    int AnsiCodePage() override { return ansi; }
-    int OemCodePage() override { return 437; }
-    std::string ToMultiByte(int codePage, std::u16string_view text) override {
-        auto page = m_pages.find(codePage);
-        if (page == m_pages.end()) {
-            return {};
-        }
-        std::string out;
-        for (char16_t c : text) {
-            auto it = page->second.find(c);
-            if (it != page->second.end()) {
-                out += it->second;
-            } else {
-                out += c < 0x80 ? static_cast<char>(c) : '?';
-            }
-        }
-        return out;
-    }
-    int ansi = 1252;
-
-  private:
-    std::map<int, std::map<char16_t, std::string>> m_pages;
-};
-
-class DisplayTestPlatform : public TestPlatform {
-  public:
-    ICodePages& CodePages() override { return codePages; }
-    FixedCodePages codePages;
-};
-
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -159,7 +108,7 @@ class DisplayTest : public ::testing::Test {
         return rc;
     }
 
-    DisplayTestPlatform platform;
+    TestPlatform platform;
     std::shared_ptr<WireRecord> wire = std::make_shared<WireRecord>();
     std::unique_ptr<CPOSLDisplay> so;
 };

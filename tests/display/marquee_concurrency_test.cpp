@@ -12,7 +12,7 @@ namespace {
 
 constexpr int32_t kMarqueeTypeIndex = 5014;
 
-using RealTimePlatform = OnSystemTime<DisplayTestPlatform>;
+using RealTimePlatform = OnSystemTime<TestPlatform>;
 
 // Notes, inside the span in which a timer callback holds the step flag, how many steps run.
 class CountingDisplay : public CPOSLDisplay {

@@ -42,7 +42,7 @@ TEST(TextConversionTest, DeviceRemapping) {
 }
 
 TEST(TextConversionTest, ConvertsPerCodePage) {
-    FixedCodePages pages;
+    ICodePages& pages = SystemPlatform().CodePages();
     const struct {
         const char* name;
         int32_t codePage;
