@@ -9,6 +9,7 @@
 
 #include "com/com_owners.h"
 #include "dll_exports.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -172,67 +173,36 @@ TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
     EXPECT_EQ(m_canUnload(), S_OK);
 }
 
-// Debug output reaches a process as a first-chance exception before any debugger sees it, so
-// a vectored handler can record it: Windows raises the wide form (and then the narrow one),
-// Wine only the narrow one. Lines are kept per form and the wide ones win when present.
-class DebugOutputCapture {
-  public:
-    DebugOutputCapture() {
-        s_active = this;
-        m_handler = AddVectoredExceptionHandler(1, &DebugOutputCapture::Handler);
-    }
-    ~DebugOutputCapture() {
-        RemoveVectoredExceptionHandler(m_handler);
-        s_active = nullptr;
-    }
-    DebugOutputCapture(const DebugOutputCapture&) = delete;
-    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+// Debug output reaches a process as a first-chance exception before any debugger sees it, so a
+// vectored handler can record it. Windows raises the wide form and then the narrow one, Wine only
+// the narrow one: the narrow one alone counts.
+std::mutex g_printedMutex;
+std::vector<std::string> g_printed;
 
-    std::vector<std::wstring> Lines() {
-        std::lock_guard lock(m_mutex);
-        return m_wide.empty() ? m_narrow : m_wide;
+LONG CALLBACK RecordPrint(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+        const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+        std::lock_guard lock(g_printedMutex);
+        g_printed.emplace_back(text, text + record->ExceptionInformation[0] - 1);
     }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
-  private:
-    static constexpr DWORD kWidePrint = 0x4001000A;  // DBG_PRINTEXCEPTION_WIDE_C
-
-    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
-        const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        DebugOutputCapture* self = s_active;
-        if (self == nullptr || record->NumberParameters < 2) {
-            return EXCEPTION_CONTINUE_SEARCH;
-        }
-        if (record->ExceptionCode == kWidePrint) {
-            const auto* text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-            std::lock_guard lock(self->m_mutex);
-            self->m_wide.emplace_back(text, record->ExceptionInformation[0] - 1);
-        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
-            const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-            std::lock_guard lock(self->m_mutex);
-            self->m_narrow.emplace_back(text, text + record->ExceptionInformation[0] - 1);
-        }
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-
-    static inline DebugOutputCapture* s_active = nullptr;
-    PVOID m_handler = nullptr;
-    std::mutex m_mutex;
-    std::vector<std::wstring> m_wide;
-    std::vector<std::wstring> m_narrow;
-};
-
-TEST_F(Factory, OneObjectTracesExactlyItsConstructionAndDestruction) {
-    std::vector<std::wstring> lines;
-    {
-        DebugOutputCapture capture;
-        ComPtr<IPOSLDisplay> object;
-        ASSERT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
-        object.Reset();
-        lines = capture.Lines();
-    }
-    const std::vector<std::wstring> expected = {L"CPOSLDisplay::CPOSLDisplay(): c-tor",
-                                                L"CPOSLDisplay::CPOSLDisplay(): d-tor"};
-    EXPECT_EQ(lines, expected);
+// The object's trace and, with MIRAXLD_MESSAGE_BOX=debug, the user messages go to the debugger.
+TEST_F(Factory, OneObjectTracesItsConstructionAndDestructionAndMessagesGoToTheDebugger) {
+    SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
+    PVOID handler = AddVectoredExceptionHandler(1, &RecordPrint);
+    ComPtr<IPOSLDisplay> object;
+    EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
+    object.Reset();
+    miraxld::SystemPlatform().UserMessages().Show(u"Firmware update finished", u"Line Display");
+    RemoveVectoredExceptionHandler(handler);
+    std::lock_guard lock(g_printedMutex);
+    const std::vector<std::string> expected = {
+        "CPOSLDisplay::CPOSLDisplay(): c-tor", "CPOSLDisplay::CPOSLDisplay(): d-tor",
+        "MessageBox: Line Display: Firmware update finished"};
+    EXPECT_EQ(g_printed, expected);
 }
 
 }  // namespace

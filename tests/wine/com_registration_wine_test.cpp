@@ -20,15 +20,9 @@ using miraxld::testco::ExportOf;
 
 using EntryPoint = HRESULT(STDAPICALLTYPE*)();
 
-std::wstring ClsidText() {
+std::wstring Text(const GUID& guid) {
     wchar_t text[40] = {};
-    StringFromGUID2(CLSID_POSLDisplay, text, 40);
-    return text;
-}
-
-std::wstring LibidText() {
-    wchar_t text[40] = {};
-    StringFromGUID2(LIBID_MIRAXLDLib, text, 40);
+    StringFromGUID2(guid, text, 40);
     return text;
 }
 
@@ -53,33 +47,22 @@ std::wstring ValueOf(const std::wstring& path, const wchar_t* name) {
     return type == REG_SZ ? std::wstring(data) : L"<not text>";
 }
 
-std::set<std::wstring> SubKeys(const std::wstring& path) {
+// The names of the key's sub-keys, or of its values.
+std::set<std::wstring> Names(const std::wstring& path, bool values) {
     std::set<std::wstring> names;
     UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
-        wchar_t name[256];
-        for (DWORD i = 0; RegEnumKeyW(key.Get(), i, name, 256) == ERROR_SUCCESS; ++i) {
-            names.insert(name);
-        }
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+        return names;
     }
-    return names;
-}
-
-std::set<std::wstring> ValueNames(const std::wstring& path) {
-    std::set<std::wstring> names;
-    UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
-        wchar_t name[256];
-        for (DWORD i = 0;; ++i) {
-            DWORD length = 256;
-            if (RegEnumValueW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS) {
-                break;
-            }
-            names.insert(name);
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if ((values ? RegEnumValueW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr)
+                    : RegEnumKeyW(key.Get(), i, name, 256)) != ERROR_SUCCESS) {
+            return names;
         }
+        names.insert(name);
     }
-    return names;
 }
 
 class Registration : public ::testing::Test {
@@ -112,7 +95,7 @@ class Registration : public ::testing::Test {
 
 TEST_F(Registration, WritesExactlyTheClassKeys) {
     ASSERT_EQ(m_register(), S_OK);
-    const std::wstring clsid = L"CLSID\\" + ClsidText();
+    const std::wstring clsid = L"CLSID\\" + Text(CLSID_POSLDisplay);
     struct Row {
         std::wstring key;
         const wchar_t* value;  // nullptr: the default value
@@ -120,15 +103,15 @@ TEST_F(Registration, WritesExactlyTheClassKeys) {
     };
     const Row rows[] = {
         {L"MIRAXLD.POSLDisplay.1", nullptr, L"POSLDisplay Class"},
-        {L"MIRAXLD.POSLDisplay.1\\CLSID", nullptr, ClsidText()},
+        {L"MIRAXLD.POSLDisplay.1\\CLSID", nullptr, Text(CLSID_POSLDisplay)},
         {L"MIRAXLD.POSLDisplay", nullptr, L"POSLDisplay Class"},
-        {L"MIRAXLD.POSLDisplay\\CLSID", nullptr, ClsidText()},
+        {L"MIRAXLD.POSLDisplay\\CLSID", nullptr, Text(CLSID_POSLDisplay)},
         {L"MIRAXLD.POSLDisplay\\CurVer", nullptr, L"MIRAXLD.POSLDisplay.1"},
         {clsid, nullptr, L"POSLDisplay Class"},
         {clsid + L"\\ProgID", nullptr, L"MIRAXLD.POSLDisplay.1"},
         {clsid + L"\\VersionIndependentProgID", nullptr, L"MIRAXLD.POSLDisplay"},
         {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\TypeLib", nullptr, LibidText()},
+        {clsid + L"\\TypeLib", nullptr, Text(LIBID_MIRAXLDLib)},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ValueOf(row.key, row.value), row.expected)
@@ -139,15 +122,16 @@ TEST_F(Registration, WritesExactlyTheClassKeys) {
 
     // Nothing beyond the table: the sub-keys and values of every key are exactly these.
     const std::set<std::wstring> none;
-    EXPECT_EQ(SubKeys(clsid), (std::set<std::wstring>{L"InprocServer32", L"ProgID", L"Programmable",
-                                                      L"TypeLib", L"VersionIndependentProgID"}));
-    EXPECT_EQ(SubKeys(L"MIRAXLD.POSLDisplay.1"), std::set<std::wstring>{L"CLSID"});
-    EXPECT_EQ(SubKeys(L"MIRAXLD.POSLDisplay"), (std::set<std::wstring>{L"CLSID", L"CurVer"}));
-    EXPECT_EQ(SubKeys(clsid + L"\\Programmable"), none);
-    EXPECT_EQ(ValueNames(clsid + L"\\Programmable"), none);
-    EXPECT_EQ(ValueNames(clsid + L"\\InprocServer32"),
+    EXPECT_EQ(Names(clsid, false),
+              (std::set<std::wstring>{L"InprocServer32", L"ProgID", L"Programmable", L"TypeLib",
+                                      L"VersionIndependentProgID"}));
+    EXPECT_EQ(Names(L"MIRAXLD.POSLDisplay.1", false), std::set<std::wstring>{L"CLSID"});
+    EXPECT_EQ(Names(L"MIRAXLD.POSLDisplay", false), (std::set<std::wstring>{L"CLSID", L"CurVer"}));
+    EXPECT_EQ(Names(clsid + L"\\Programmable", false), none);
+    EXPECT_EQ(Names(clsid + L"\\Programmable", true), none);
+    EXPECT_EQ(Names(clsid + L"\\InprocServer32", true),
               (std::set<std::wstring>{L"", L"ThreadingModel"}));
-    EXPECT_EQ(ValueNames(clsid), std::set<std::wstring>{L""});
+    EXPECT_EQ(Names(clsid, true), std::set<std::wstring>{L""});
 
     ComPtr<ITypeLib> library;
     EXPECT_EQ(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
@@ -157,7 +141,7 @@ TEST_F(Registration, UnregisterRemovesTheKeysButNotTheClsidRoot) {
     ASSERT_EQ(m_register(), S_OK);
     ASSERT_EQ(m_unregister(), S_OK);
     const std::wstring gone[] = {L"MIRAXLD.POSLDisplay.1", L"MIRAXLD.POSLDisplay",
-                                 L"CLSID\\" + ClsidText()};
+                                 L"CLSID\\" + Text(CLSID_POSLDisplay)};
     for (const std::wstring& key : gone) {
         EXPECT_FALSE(KeyExists(key)) << std::string(key.begin(), key.end());
     }
@@ -173,7 +157,7 @@ TEST_F(Registration, UnregisterRemovesTheKeysButNotTheClsidRoot) {
 
 TEST_F(Registration, ReRegisteringClearsLeftoversBelowTheClassKey) {
     ASSERT_EQ(m_register(), S_OK);
-    const std::wstring stale = L"CLSID\\" + ClsidText() + L"\\LocalServer32";
+    const std::wstring stale = L"CLSID\\" + Text(CLSID_POSLDisplay) + L"\\LocalServer32";
     {
         UniqueHkey key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, stale.c_str(), 0, nullptr, 0, KEY_WRITE,
@@ -182,7 +166,7 @@ TEST_F(Registration, ReRegisteringClearsLeftoversBelowTheClassKey) {
     }
     ASSERT_EQ(m_register(), S_OK);
     EXPECT_FALSE(KeyExists(stale));
-    EXPECT_TRUE(KeyExists(L"CLSID\\" + ClsidText() + L"\\InprocServer32"));
+    EXPECT_TRUE(KeyExists(L"CLSID\\" + Text(CLSID_POSLDisplay) + L"\\InprocServer32"));
 }
 
 }  // namespace

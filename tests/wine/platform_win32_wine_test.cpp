@@ -3,26 +3,19 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace {
 
-using miraxld::IPlatform;
 using miraxld::RegistryValue;
 using miraxld::SystemPlatform;
-
-IPlatform& Platform() {
-    return SystemPlatform();
-}
 
 // Polls `done` for up to a few seconds of real time; a broken timer fails instead of hanging.
 template <typename Predicate>
@@ -37,63 +30,45 @@ bool Eventually(Predicate done) {
     return true;
 }
 
-// --- registry -----------------------------------------------------------------------------
-
 constexpr wchar_t kTestKey[] = L"SOFTWARE\\MIRAXLD-platform-test";
+constexpr char16_t kTestPath[] = u"SOFTWARE\\MIRAXLD-platform-test";
 
-class RegistryFixture : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &m_key, nullptr),
+void SetRaw(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes),
+              ERROR_SUCCESS);
+}
+
+TEST(Win32Registry, ReadsTextUpToTheFirstNulAndEnumeratesKeysAndValues) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey);
+    HKEY key = nullptr, sub = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    for (const wchar_t* name : {L"KT110", L"A-second-display-with-a-long-name"}) {
+        ASSERT_EQ(RegCreateKeyExW(key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
                   ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        if (m_key != nullptr) {
-            RegCloseKey(m_key);
-        }
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey);
-    }
-    void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-        ASSERT_EQ(RegSetValueExW(m_key, name, 0, type, static_cast<const BYTE*>(data), bytes),
-                  ERROR_SUCCESS);
-    }
-    void SetText(const wchar_t* name, const std::wstring& text) {
-        SetRaw(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
-    }
-    void AddSubKey(const wchar_t* name) {
-        HKEY sub = nullptr;
-        ASSERT_EQ(
-            RegCreateKeyExW(m_key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
-            ERROR_SUCCESS);
         RegCloseKey(sub);
     }
-
-    HKEY m_key = nullptr;
-    const std::u16string m_path = u"SOFTWARE\\MIRAXLD-platform-test";
-};
-
-TEST_F(RegistryFixture, QueryStringReadsTextUpToTheFirstNul) {
-    SetText(L"", L"MIRAXLD.POSLDisplay.1");
-    SetText(L"Port", L"COM3");
-    SetText(L"Empty", L"");
+    SetRaw(key, L"", REG_SZ, L"MIRAXLD", 16);
+    SetRaw(key, L"Port", REG_SZ, L"COM3", 10);
+    SetRaw(key, L"Empty", REG_SZ, L"", 2);
     const wchar_t unterminated[] = {L'9', L'6', L'0', L'0'};
-    SetRaw(L"Unterminated", REG_SZ, unterminated, sizeof unterminated);
+    SetRaw(key, L"Unterminated", REG_SZ, unterminated, sizeof unterminated);
     const wchar_t embedded[] = {L'A', L'B', L'\0', L'C', L'\0'};
-    SetRaw(L"Embedded", REG_SZ, embedded, sizeof embedded);
+    SetRaw(key, L"Embedded", REG_SZ, embedded, sizeof embedded);
     const char odd[] = {'X', '\0', 'Y'};  // one whole character and a stray byte
-    SetRaw(L"Odd", REG_BINARY, odd, sizeof odd);
+    SetRaw(key, L"Odd", REG_BINARY, odd, sizeof odd);
     const std::wstring longText(3000, L'x');
-    SetText(L"Long", longText);
+    SetRaw(key, L"Long", REG_SZ, longText.c_str(), 6002);
+    RegCloseKey(key);
 
-    struct Row {
+    miraxld::IRegistry& registry = SystemPlatform().Registry();
+    const struct {
         const char16_t* name;
         long status;
         std::u16string data;
-    };
-    const Row rows[] = {
-        {u"", 0, u"MIRAXLD.POSLDisplay.1"},
+    } rows[] = {
+        {u"", 0, u"MIRAXLD"},
         {u"Port", 0, u"COM3"},
         {u"port", 0, u"COM3"},
         {u"Empty", 0, u""},
@@ -103,57 +78,42 @@ TEST_F(RegistryFixture, QueryStringReadsTextUpToTheFirstNul) {
         {u"Long", 0, std::u16string(3000, u'x')},
         {u"Missing", ERROR_FILE_NOT_FOUND, u"unchanged"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(
-            std::string(row.name, row.name + std::char_traits<char16_t>::length(row.name)));
+    for (const auto& row : rows) {
         std::u16string data = u"unchanged";
-        EXPECT_EQ(Platform().Registry().QueryString(m_path, row.name, &data), row.status);
+        EXPECT_EQ(registry.QueryString(kTestPath, row.name, &data), row.status);
         EXPECT_EQ(data, row.data);
     }
-}
-
-TEST_F(RegistryFixture, MissingKeyIsNotFoundForEveryCall) {
-    const std::u16string missing = m_path + u"\\Nope";
-    std::u16string data;
-    std::vector<std::u16string> names;
-    std::vector<RegistryValue> values;
-    EXPECT_EQ(Platform().Registry().QueryString(missing, u"Port", &data), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Platform().Registry().EnumSubKeys(missing, &names), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Platform().Registry().EnumValues(missing, &values), ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(RegistryFixture, EnumeratesSubKeysAndValues) {
-    AddSubKey(L"KT110");
-    AddSubKey(L"A-second-display-with-a-long-name");
-    SetText(L"Vid_Pid", L"0416_5011");
-    SetText(L"BaudRate", L"9600");
 
     std::vector<std::u16string> names;
-    ASSERT_EQ(Platform().Registry().EnumSubKeys(m_path, &names), 0);
+    ASSERT_EQ(registry.EnumSubKeys(kTestPath, &names), 0);
     std::sort(names.begin(), names.end());  // the order is the registry's own
     EXPECT_EQ(names, (std::vector<std::u16string>{u"A-second-display-with-a-long-name", u"KT110"}));
-
-    std::vector<RegistryValue> values;
-    ASSERT_EQ(Platform().Registry().EnumValues(m_path, &values), 0);
-    ASSERT_EQ(values.size(), 2u);
-    std::sort(values.begin(), values.end(),
-              [](const RegistryValue& a, const RegistryValue& b) { return a.name < b.name; });
-    EXPECT_EQ(values[0].name, u"BaudRate");
-    EXPECT_EQ(values[0].data, u"9600");
-    EXPECT_EQ(values[1].name, u"Vid_Pid");
-    EXPECT_EQ(values[1].data, u"0416_5011");
-
     names = {u"stale"};
-    ASSERT_EQ(Platform().Registry().EnumSubKeys(m_path + u"\\KT110", &names), 0);
+    ASSERT_EQ(registry.EnumSubKeys(std::u16string(kTestPath) + u"\\KT110", &names), 0);
     EXPECT_TRUE(names.empty());
+    std::vector<RegistryValue> values;
+    ASSERT_EQ(registry.EnumValues(kTestPath, &values), 0);
+    EXPECT_EQ(values.size(), 7u);
+    EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](const RegistryValue& v) {
+        return v.name == u"Port" && v.data == u"COM3";
+    }));
+    const std::u16string missing = std::u16string(kTestPath) + u"\\Nope";
+    std::u16string data;
+    EXPECT_EQ(registry.QueryString(missing, u"Port", &data), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(registry.EnumSubKeys(missing, &names), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(registry.EnumValues(missing, &values), ERROR_FILE_NOT_FOUND);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey);
 }
 
-// --- timers and threads ---------------------------------------------------------------------
-
 TEST(Win32Timers, TickOnAnotherThreadAndStopAfterDelete) {
+    miraxld::IClock& clock = SystemPlatform().Clock();
+    const int64_t before = clock.NowMs();
+    clock.SleepMs(20);
+    EXPECT_GE(clock.NowMs() - before, 15);
+
     std::atomic<int> ticks{0};
     std::atomic<DWORD> tickThread{0};
-    miraxld::ITimerService& timers = Platform().Timers();
+    miraxld::ITimerService& timers = SystemPlatform().Timers();
     const miraxld::TimerHandle timer = timers.Create(10, 10, [&] {
         tickThread = GetCurrentThreadId();
         ++ticks;
@@ -170,7 +130,7 @@ TEST(Win32Timers, TickOnAnotherThreadAndStopAfterDelete) {
 }
 
 TEST(Win32Timers, DeleteFromInsideItsOwnCallbackIsSafe) {
-    miraxld::ITimerService& timers = Platform().Timers();
+    miraxld::ITimerService& timers = SystemPlatform().Timers();
     std::atomic<miraxld::TimerHandle> self{0};
     std::atomic<int> ticks{0};
     std::atomic<bool> ready{false};
@@ -193,7 +153,7 @@ TEST(Win32Timers, DeleteFromInsideItsOwnCallbackIsSafe) {
 TEST(Win32Threads, StartRunsTheBodyDetached) {
     std::atomic<DWORD> bodyThread{0};
     const auto token = std::make_shared<int>(42);
-    ASSERT_TRUE(Platform().Threads().Start(
+    ASSERT_TRUE(SystemPlatform().Threads().Start(
         [&bodyThread, token] { bodyThread = *token == 42 ? GetCurrentThreadId() : 1; }));
     ASSERT_TRUE(Eventually([&] { return bodyThread.load() != 0; }));
     EXPECT_NE(bodyThread.load(), GetCurrentThreadId());
@@ -201,40 +161,32 @@ TEST(Win32Threads, StartRunsTheBodyDetached) {
     EXPECT_TRUE(Eventually([&] { return token.use_count() == 1; }));
 }
 
-// --- code pages -----------------------------------------------------------------------------
-
 TEST(Win32CodePages, ConvertAsTheSystemDoes) {
-    struct Row {
+    const struct {
         int codePage;
         std::u16string text;
         std::string bytes;
-    };
-    const Row rows[] = {
-        {1252, u"Total 12.50", "Total 12.50"},
-        {1252, u"\u00e9\u20ac\u00a3", "\xe9\x80\xa3"},
+    } rows[] = {
+        {1252, u"A\u00e9\u20ac\u00a3", "A\xe9\x80\xa3"},
         {1252, u"\u3042", "?"},
         {437, u"\u00e9\u00c7\u2591", "\x82\x80\xb0"},
         {850, u"\u00e9\u00d8", "\x82\x9d"},
         {866, u"\u0416", "\x86"},
         {1251, u"\u0416", "\xc6"},
-        {932, u"\u3042A",
-         "\x82\xa0"
-         "A"},
+        {932, u"\u3042A", "\x82\xa0\x41"},
         {936, u"\u4e2d", "\xd6\xd0"},
         {949, u"\ud55c", "\xc7\xd1"},
         {950, u"\u4e2d", "\xa4\xa4"},
         {99999, u"A", ""},
         {1252, u"", ""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.codePage);
-        EXPECT_EQ(Platform().CodePages().ToMultiByte(row.codePage, row.text), row.bytes);
+    miraxld::ICodePages& pages = SystemPlatform().CodePages();
+    for (const auto& row : rows) {
+        EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
     }
-    EXPECT_EQ(Platform().CodePages().AnsiCodePage(), static_cast<int>(GetACP()));
-    EXPECT_EQ(Platform().CodePages().OemCodePage(), static_cast<int>(GetOEMCP()));
+    EXPECT_EQ(pages.AnsiCodePage(), static_cast<int>(GetACP()));
+    EXPECT_EQ(pages.OemCodePage(), static_cast<int>(GetOEMCP()));
 }
-
-// --- files and message boxes ----------------------------------------------------------------
 
 TEST(Win32Files, ReadWholeFilesAndRefuseWhatIsNotThere) {
     wchar_t directory[MAX_PATH] = {};
@@ -249,50 +201,14 @@ TEST(Win32Files, ReadWholeFilesAndRefuseWhatIsNotThere) {
     fwrite(content.data(), 1, content.size(), file);
     fclose(file);
 
+    miraxld::IFileSystem& files = SystemPlatform().Files();
     const std::u16string path16(path.begin(), path.end());
-    const std::u16string dir16(directory, directory + wcslen(directory));
-    EXPECT_TRUE(Platform().Files().Exists(path16));
-    EXPECT_EQ(Platform().Files().ReadAll(path16), content);
+    EXPECT_TRUE(files.Exists(path16));
+    EXPECT_EQ(files.ReadAll(path16), content);
     DeleteFileW(path.c_str());
-    EXPECT_FALSE(Platform().Files().Exists(path16));
-    EXPECT_FALSE(Platform().Files().ReadAll(path16).has_value());
-    EXPECT_FALSE(Platform().Files().Exists(dir16));
-}
-
-// OutputDebugStringW raises a debug-print exception that a vectored handler can observe
-// before the system swallows it; that is how a debugger sees the text.
-std::mutex g_printedLock;
-std::vector<std::wstring> g_printed;
-
-LONG CALLBACK CapturePrint(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    if (record->NumberParameters < 2) {
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    std::lock_guard lock(g_printedLock);
-    if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
-        g_printed.emplace_back(reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]));
-    } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C) {
-        // Systems without the wide exception pass the text on converted to the ANSI code page.
-        const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-        g_printed.emplace_back(text, text + strlen(text));
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
-TEST(Win32Messages, DebugModeWritesTheMessageInsteadOfShowingIt) {
-    SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
-    PVOID handler = AddVectoredExceptionHandler(1, &CapturePrint);
-    Platform().UserMessages().Show(u"Firmware update finished", u"Line Display");
-    Platform().DebugOutput().Write(u"CPOSLDisplay::CPOSLDisplay(): c-tor");
-    RemoveVectoredExceptionHandler(handler);
-    std::lock_guard lock(g_printedLock);
-    if (g_printed.empty()) {
-        GTEST_SKIP() << "this Wine does not raise debug-print exceptions";
-    }
-    EXPECT_EQ(g_printed,
-              (std::vector<std::wstring>{L"MessageBox: Line Display: Firmware update finished",
-                                         L"CPOSLDisplay::CPOSLDisplay(): c-tor"}));
+    EXPECT_FALSE(files.Exists(path16));
+    EXPECT_FALSE(files.ReadAll(path16).has_value());
+    EXPECT_FALSE(files.Exists(std::u16string(directory, directory + wcslen(directory))));
 }
 
 }  // namespace
