@@ -15,13 +15,7 @@ TimerHandle ManualTimers::Create(int dueMs, int periodMs, std::function<void()> 
     std::lock_guard lock(m_mutex);
     const TimerHandle handle = m_next++;
     m_timers[handle] = Timer{handle, dueMs, periodMs, std::move(callback)};
-    ++m_created;
     return handle;
-}
-
-void ManualTimers::Delete(TimerHandle timer) {
-    std::lock_guard lock(m_mutex);
-    m_timers.erase(timer);
 }
 
 bool ManualTimers::Fire(TimerHandle timer) {
@@ -55,50 +49,6 @@ bool CountingThreads::Start(std::function<void()> body) {
         --m_running;
     }).detach();
     return true;
-}
-
-void RecordingMessages::Show(std::u16string_view text, std::u16string_view caption) {
-    std::lock_guard lock(m_mutex);
-    m_shown.push_back(Message{std::u16string(text), std::u16string(caption)});
-}
-
-std::vector<RecordingMessages::Message> RecordingMessages::Shown() const {
-    std::lock_guard lock(m_mutex);
-    return m_shown;
-}
-
-void RecordingDebugOutput::Write(std::u16string_view line) {
-    std::lock_guard lock(m_mutex);
-    m_lines.emplace_back(line);
-}
-
-std::vector<std::u16string> RecordingDebugOutput::Lines() const {
-    std::lock_guard lock(m_mutex);
-    return m_lines;
-}
-
-bool MemoryFiles::Exists(std::u16string_view path) {
-    return m_files.find(path) != m_files.end();
-}
-
-std::optional<std::vector<uint8_t>> MemoryFiles::ReadAll(std::u16string_view path) {
-    auto it = m_files.find(path);
-    if (it == m_files.end()) {
-        return std::nullopt;
-    }
-    return it->second;
-}
-
-TestPlatform::TestPlatform() {
-    serialFactory = [] { return std::make_unique<AbsentSerialDevice>(); };
-}
-
-ICodePages& TestPlatform::CodePages() {
-    return SystemPlatform().CodePages();
-}
-
-std::unique_ptr<ISerialDevice> TestPlatform::CreateSerialDevice() {
-    return serialFactory();
 }
 
 }  // namespace miraxld::testing

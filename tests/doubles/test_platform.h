@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,18 +50,22 @@ class ManualTimers : public ITimerService {
         std::function<void()> callback;
     };
     TimerHandle Create(int dueMs, int periodMs, std::function<void()> callback) override;
-    void Delete(TimerHandle timer) override;
-
+    void Delete(TimerHandle timer) override {
+        std::lock_guard lock(m_mutex);
+        m_timers.erase(timer);
+    }
     // Runs one tick of `timer` on the calling thread; false when it no longer exists.
     bool Fire(TimerHandle timer);
     std::vector<Timer> Active() const;
-    size_t CreatedCount() const { return m_created; }
+    size_t CreatedCount() const {
+        std::lock_guard lock(m_mutex);
+        return m_next - 1;
+    }
 
   private:
     mutable std::mutex m_mutex;
     std::map<TimerHandle, Timer> m_timers;
     TimerHandle m_next = 1;
-    size_t m_created = 0;
 };
 
 // Real detached threads, counted, so tests can wait for them.
@@ -75,28 +80,46 @@ class CountingThreads : public IThreadStarter {
     std::atomic<int> m_running{0};
 };
 
+// Keeps every item it is given, for any thread.
+template <class Item>
+class Recorder {
+  public:
+    void Record(Item item) {
+        std::lock_guard lock(m_mutex);
+        m_items.push_back(std::move(item));
+    }
+    std::vector<Item> Items() const {
+        std::lock_guard lock(m_mutex);
+        return m_items;
+    }
+
+  private:
+    mutable std::mutex m_mutex;
+    std::vector<Item> m_items;
+};
+
 class RecordingMessages : public IUserMessages {
   public:
     struct Message {
         std::u16string text;
         std::u16string caption;
     };
-    void Show(std::u16string_view text, std::u16string_view caption) override;
-    std::vector<Message> Shown() const;
+    void Show(std::u16string_view text, std::u16string_view caption) override {
+        m_shown.Record({std::u16string(text), std::u16string(caption)});
+    }
+    std::vector<Message> Shown() const { return m_shown.Items(); }
 
   private:
-    mutable std::mutex m_mutex;
-    std::vector<Message> m_shown;
+    Recorder<Message> m_shown;
 };
 
 class RecordingDebugOutput : public IDebugOutput {
   public:
-    void Write(std::u16string_view line) override;
-    std::vector<std::u16string> Lines() const;
+    void Write(std::u16string_view line) override { m_lines.Record(std::u16string(line)); }
+    std::vector<std::u16string> Lines() const { return m_lines.Items(); }
 
   private:
-    mutable std::mutex m_mutex;
-    std::vector<std::u16string> m_lines;
+    Recorder<std::u16string> m_lines;
 };
 
 // Files held in memory by path.
@@ -105,8 +128,11 @@ class MemoryFiles : public IFileSystem {
     void Put(std::u16string path, std::vector<uint8_t> content) {
         m_files[std::move(path)] = std::move(content);
     }
-    bool Exists(std::u16string_view path) override;
-    std::optional<std::vector<uint8_t>> ReadAll(std::u16string_view path) override;
+    bool Exists(std::u16string_view path) override { return m_files.count(path) != 0; }
+    std::optional<std::vector<uint8_t>> ReadAll(std::u16string_view path) override {
+        auto it = m_files.find(path);
+        return it == m_files.end() ? std::nullopt : std::optional(it->second);
+    }
 
   private:
     std::map<std::u16string, std::vector<uint8_t>, std::less<>> m_files;
@@ -127,17 +153,15 @@ class AbsentSerialDevice : public ISerialDevice {
 // native platform: it is deterministic and is itself under test.
 class TestPlatform : public IPlatform {
   public:
-    TestPlatform();
-
     IClock& Clock() override { return clock; }
     IRegistry& Registry() override { return registry; }
     ITimerService& Timers() override { return timers; }
     IThreadStarter& Threads() override { return threads; }
-    ICodePages& CodePages() override;
+    ICodePages& CodePages() override { return SystemPlatform().CodePages(); }
     IUserMessages& UserMessages() override { return messages; }
     IDebugOutput& DebugOutput() override { return debugOutput; }
     IFileSystem& Files() override { return files; }
-    std::unique_ptr<ISerialDevice> CreateSerialDevice() override;
+    std::unique_ptr<ISerialDevice> CreateSerialDevice() override { return serialFactory(); }
 
     VirtualClock clock;
     RegistryTree registry;
@@ -147,7 +171,9 @@ class TestPlatform : public IPlatform {
     RecordingDebugOutput debugOutput;
     MemoryFiles files;
     // Makes the serial device of each new service object; by default one that never opens.
-    std::function<std::unique_ptr<ISerialDevice>()> serialFactory;
+    std::function<std::unique_ptr<ISerialDevice>()> serialFactory = [] {
+        return std::make_unique<AbsentSerialDevice>();
+    };
 };
 
 // Any test platform on this system's real clock and timer service, for the few tests and
