@@ -1,6 +1,7 @@
 // Deterministic doubles of the platform layer for the native unit tests.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -8,8 +9,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "events/event_sink.h"
 #include "platform/platform.h"
 #include "platform/registry_tree.h"
 
@@ -147,6 +150,37 @@ class AbsentSerialDevice : public ISerialDevice {
     int Read(uint8_t*, int) override { return 0; }
     int InputCount() override { return 0; }
     bool ModemStatus(uint32_t*) override { return false; }
+};
+
+// A Control Object's event interface that knows the names given (identifiers 200, 201, ... in
+// their order) and, like a real dispatch interface, writes -1 and fails for any other name.
+class RecordingEventTarget : public IEventTarget {
+  public:
+    explicit RecordingEventTarget(std::vector<std::u16string_view> known =
+                                      {kEventMethodNames.begin(), kEventMethodNames.end()})
+        : m_known(std::move(known)) {}
+    long GetIDOfName(std::u16string_view name, int32_t* dispid) override {
+        const auto it = std::find(m_known.begin(), m_known.end(), name);
+        *dispid = it == m_known.end() ? -1 : static_cast<int32_t>(200 + (it - m_known.begin()));
+        return it == m_known.end() ? static_cast<long>(0x80020006) : 0;  // DISP_E_UNKNOWNNAME
+    }
+    long InvokeMethod(int32_t dispid, int32_t argument) override {
+        m_calls.Record({dispid, argument});
+        return 0;
+    }
+    // The calls (identifier, argument) since the last Take.
+    std::vector<std::pair<int32_t, int32_t>> Take() {
+        auto all = m_calls.Items();
+        std::vector<std::pair<int32_t, int32_t>> out(all.begin() + m_taken, all.end());
+        m_taken = all.size();
+        return out;
+    }
+    size_t Count() const { return m_calls.Items().size() - m_taken; }
+
+  private:
+    std::vector<std::u16string_view> m_known;
+    Recorder<std::pair<int32_t, int32_t>> m_calls;
+    std::atomic<size_t> m_taken{0};
 };
 
 // The whole platform, with every part replaceable. Code-page conversion is the real one of the
