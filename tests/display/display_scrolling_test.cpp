@@ -11,11 +11,9 @@ namespace {
 
 constexpr int32_t kMarqueeTypeIndex = 5014;
 
-displaysim::SimConfig Sim(std::string model, int firmware, std::string firstCodePage = "437",
-                          char parameterCodePage = '0', int screenMode = 3) {
-    displaysim::SimConfig c;
-    c.model = std::move(model);
-    c.firmware = firmware;
+displaysim::SimConfig ScrollSim(std::string model, int firmware, std::string firstCodePage = "437",
+                                char parameterCodePage = '0', int screenMode = 3) {
+    displaysim::SimConfig c = Sim(std::move(model), firmware);
     c.codePages[0].second = std::move(firstCodePage);
     c.parameterCodePage = parameterCodePage;
     c.activeScreenMode = screenMode;  // 3: 2 x 20; 1: 3 x 32
@@ -49,44 +47,41 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
         Bytes end = {}, stop = {};
         bool scrolls = true;  // the display holds the text as the line's scrolling text
     } rows[] = {
-        {"KT910 Unicode, right on line 1", Sim("KT910", 300001), 1256, 0, kMarqueeRight, false,
-         false, Bytes{0x1B, 0x77, 0x02, 0x01}, true, kUnicodeEnd, Bytes{0x1B, 0x77, 0x00, 0x01}},
-        {"KT910 Unicode, left under 1255 on line 2", Sim("KT910", 300001), 1255, 1, kMarqueeLeft,
-         false, false, Bytes{0x1B, 0x77, 0x02, 0x02}, true, kUnicodeEnd,
+        {"KT910 Unicode, right on line 1", ScrollSim("KT910", 300001), 1256, 0, kMarqueeRight,
+         false, false, Bytes{0x1B, 0x77, 0x02, 0x01}, true, kUnicodeEnd,
+         Bytes{0x1B, 0x77, 0x00, 0x01}},
+        {"KT910 Unicode, left under 1255 on line 2", ScrollSim("KT910", 300001), 1255, 1,
+         kMarqueeLeft, false, false, Bytes{0x1B, 0x77, 0x02, 0x02}, true, kUnicodeEnd,
          Bytes{0x1B, 0x77, 0x00, 0x02}},
-        {"KT910 keeping its 1255 table: legacy on line 2", Sim("KT910", 300001, "1255"), 0, 1,
+        {"KT910 keeping its 1255 table: legacy on line 2", ScrollSim("KT910", 300001, "1255"), 0, 1,
          kMarqueeRight, false, false, Bytes{0x1B, 0x0B}, false, kTextEnd, Bytes{0x1B, 0x61, 0x04}},
-        {"KT910 300000 in Unicode: legacy commands", Sim("KT910", 300000), 1256, 0, kMarqueeRight,
-         false, false, Bytes{0x1B, 0x07}, true, kTextEnd, Bytes{0x1B, 0x61, 0x02}, false},
-        {"KT310 left on line 2", Sim("KT310", 183000), 0, 1, kMarqueeLeft, false, false,
+        {"KT910 300000 in Unicode: legacy commands", ScrollSim("KT910", 300000), 1256, 0,
+         kMarqueeRight, false, false, Bytes{0x1B, 0x07}, true, kTextEnd, Bytes{0x1B, 0x61, 0x02},
+         false},
+        {"KT310 left on line 2", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft, false, false,
          Bytes{0x1B, 0x75, 0x4A}, false, kTextEnd, kClear},
-        {"KT310 right on line 1", Sim("KT310", 183000), 0, 0, kMarqueeRight, false, false,
+        {"KT310 right on line 1", ScrollSim("KT310", 183000), 0, 0, kMarqueeRight, false, false,
          Bytes{0x1B, 0x07}, false, kTextEnd, kClear},
-        {"KT310 left on line 3", Sim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeLeft, false,
-         false, Bytes{0x1B, 0x75, 0x4B}, false, kTextEnd, kClear},
-        {"KT310 right on line 3: the text without a start", Sim("KT310", 183000, "437", '0', 1), 0,
-         2, kMarqueeRight, false, false, Bytes{}, false, kTextEnd, kClear, false},
-        {"KT310 up: the text without a start", Sim("KT310", 183000), 0, 0, kMarqueeUp, true, false,
-         Bytes{}, false, kTextEnd, kClear, false},
-        {"KT310 in code page 997 uploads UTF-16", Sim("KT310", 183000, "437", 'e'), 0, 0,
+        {"KT310 left on line 3", ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeLeft,
+         false, false, Bytes{0x1B, 0x75, 0x4B}, false, kTextEnd, kClear},
+        {"KT310 right on line 3: the text without a start",
+         ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeRight, false, false, Bytes{},
+         false, kTextEnd, kClear, false},
+        {"KT310 up: the text without a start", ScrollSim("KT310", 183000), 0, 0, kMarqueeUp, true,
+         false, Bytes{}, false, kTextEnd, kClear, false},
+        {"KT310 in code page 997 uploads UTF-16", ScrollSim("KT310", 183000, "437", 'e'), 0, 0,
          kMarqueeRight, false, false, Bytes{0x1B, 0x07}, true, kTextEnd, kClear, false},
-        {"KT910 below 300000", Sim("KT910", 299999), 1256, 0, kMarqueeRight, false, false},
-        {"KT910 not right-to-left", Sim("KT910", 300001), 1252, 0, kMarqueeLeft, false, false},
-        {"KT310 below 183000", Sim("KT310", 182999), 0, 1, kMarqueeLeft, false, false},
-        {"KT310 viewport narrower than the display", Sim("KT310", 183000), 0, 1, kMarqueeLeft,
+        {"KT910 below 300000", ScrollSim("KT910", 299999), 1256, 0, kMarqueeRight, false, false},
+        {"KT910 not right-to-left", ScrollSim("KT910", 300001), 1252, 0, kMarqueeLeft, false,
+         false},
+        {"KT310 below 183000", ScrollSim("KT310", 182999), 0, 1, kMarqueeLeft, false, false},
+        {"KT310 viewport narrower than the display", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft,
          false, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ClaimRig rig;
-        const std::u16string model(row.display.model.begin(), row.display.model.end());
-        rig.Key(model, u"", kOwnProgId);
-        rig.Key(model, u"Port", u"COM3");
-        rig.Key(model, u"BaudRate", u"9600");
-        rig.Key(model, u"DeviceRows", u"2");
-        rig.Key(model, u"DeviceColumns", u"20");
-        rig.Display(row.display);
-        rig.Open(model);
+        rig.OwnBrandOnCom3(row.display);
         ASSERT_EQ(rig.Claim(), 0);
         CPOSLDisplay& so = *rig.so;
         ASSERT_EQ(so.SetPropertyNumber(3, 1), 0);

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -34,6 +35,16 @@ inline Bytes Cat(std::initializer_list<CommandBytes> parts) {
 inline constexpr char16_t kDeviceBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 inline constexpr char16_t kOwnProgId[] = u"MIRAXLD.POSLDisplay.1";
 inline constexpr char16_t kOemProgId[] = u"QV.POSLDisplay.1";
+
+// A display of `model` with `firmware` that leaves the `silent` queries unanswered.
+inline displaysim::SimConfig Sim(std::string model, int firmware,
+                                 std::set<std::string> silent = {}) {
+    displaysim::SimConfig c;
+    c.model = std::move(model);
+    c.firmware = firmware;
+    c.silentQueries = std::move(silent);
+    return c;
+}
 
 // Threads that start only when released.
 class HeldThreads : public IThreadStarter {
@@ -136,6 +147,19 @@ class ClaimRig {
                 u"&Pid_" + std::u16string(vidPid.substr(5)) + u"\\A\\Device Parameters",
             u"PortName", port);
         platform.registry.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", u"\\Device\\VCP0", port);
+    }
+    // An own-brand display of `model` on COM3 at 9600 baud, 2 x 20 unless it reports its size.
+    void OwnBrandOnCom3(displaysim::SimConfig display) {
+        const std::u16string model(display.model.begin(), display.model.end());
+        for (auto [name, value] : {std::pair{u"", kOwnProgId},
+                                   {u"Port", u"COM3"},
+                                   {u"BaudRate", u"9600"},
+                                   {u"DeviceRows", u"2"},
+                                   {u"DeviceColumns", u"20"}}) {
+            Key(model, name, value);
+        }
+        Display(std::move(display));
+        Open(model);
     }
     void Open(std::u16string_view device) {
         so = std::make_unique<CPOSLDisplay>(platform);

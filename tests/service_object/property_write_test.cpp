@@ -13,17 +13,10 @@ Bytes Of(const Command& c) {
     return Bytes(c.Bytes().begin(), c.Bytes().end());
 }
 
-// A claimed, enabled display of `model` on COM3; `claim` false leaves it opened only.
+// A claimed, enabled display on COM3; `claim` false leaves it opened only.
 std::unique_ptr<ClaimRig> Rig(displaysim::SimConfig display, bool claim = true) {
     auto rig = std::make_unique<ClaimRig>();
-    const std::u16string model(display.model.begin(), display.model.end());
-    rig->Key(model, u"", kOwnProgId);
-    rig->Key(model, u"Port", u"COM3");
-    rig->Key(model, u"BaudRate", u"9600");
-    rig->Key(model, u"DeviceRows", u"2");
-    rig->Key(model, u"DeviceColumns", u"20");
-    rig->Display(std::move(display));
-    rig->Open(model);
+    rig->OwnBrandOnCom3(std::move(display));
     if (claim) {
         EXPECT_EQ(rig->Claim(), 0);
         EXPECT_EQ(rig->so->SetPropertyNumber(3, 1), 0);
