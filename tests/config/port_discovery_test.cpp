@@ -1,4 +1,4 @@
-// Choosing the port: from the device key, or by the USB search in catalogue order.
+// Choosing the port of a USB display by the search in catalogue order.
 #include <gtest/gtest.h>
 
 #include "config/model_catalogue.h"
@@ -21,26 +21,6 @@ void AddUsbInstance(RegistryTree& tree, std::u16string_view vid, std::u16string_
 void Attach(RegistryTree& tree, std::u16string_view portName) {
     tree.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM",
                    u"\\Device\\Serial" + std::u16string(portName), portName);
-}
-
-TEST(PortDiscovery, OwnBrandReadsPortAndBaudRate) {
-    RegistryTree tree;
-    RegistryReader reader(tree);
-    PortChoice choice;
-    EXPECT_EQ(ChoosePort(reader, u"Front", kBrandOwn, u"KT110", choice),
-              PortChoiceOutcome::kPortMissing);
-
-    tree.SetString(kDevice, u"Port", u"COM12");
-    EXPECT_EQ(ChoosePort(reader, u"Front", kBrandOwn, u"KT110", choice),
-              PortChoiceOutcome::kBaudRateMissing);
-
-    tree.SetString(kDevice, u"BaudRate", u"4800");
-    AddUsbInstance(tree, u"1d9c", u"0a01", u"A", u"COM5");  // ignored for the own brand
-    Attach(tree, u"COM5");
-    EXPECT_EQ(ChoosePort(reader, u"Front", kBrandOwn, u"KT110", choice), PortChoiceOutcome::kDone);
-    EXPECT_EQ(choice.portNumber, 12);
-    EXPECT_EQ(choice.baudRate, 4800u);
-    EXPECT_EQ(choice.portListed, 0);
 }
 
 TEST(PortDiscovery, UsbSearchTakesTheFirstAttachedInstanceInCatalogueOrder) {

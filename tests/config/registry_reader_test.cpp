@@ -1,28 +1,10 @@
-// Reading device values and the number conversions of registry texts.
+// The number conversions of registry texts.
 #include <gtest/gtest.h>
 
 #include "config/registry_reader.h"
-#include "platform/registry_tree.h"
 
 namespace miraxld {
 namespace {
-
-TEST(RegistryReader, ReadsDeviceValuesAndTreatsMissingOnesAsEmpty) {
-    RegistryTree tree = RegistryTree::Parse(R"(
-[HKEY_LOCAL_MACHINE\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110]
-@="MIRAXLD.POSLDisplay.1"
-"Port"="COM7"
-"Empty"=""
-)");
-    RegistryReader reader(tree);
-    EXPECT_EQ(reader.ReadDeviceValue(u"KT110", u""), u"MIRAXLD.POSLDisplay.1");
-    EXPECT_EQ(reader.LastStatus(), 0);
-    EXPECT_EQ(reader.ReadDeviceValueFormatted(u"KT110", u"Port"), u"COM7");
-    EXPECT_EQ(reader.ReadDeviceValue(u"KT110", u"Empty"), u"");
-    EXPECT_EQ(reader.ReadDeviceValue(u"KT110", u"BaudRate"), u"");
-    EXPECT_NE(reader.LastStatus(), 0);
-    EXPECT_EQ(reader.ReadDeviceValue(u"KT910", u""), u"");
-}
 
 TEST(RegistryReader, ConvertsNumbersPortsAndLists) {
     struct Row {

@@ -1,8 +1,6 @@
 // OpenService: the device key, the model settled from it, every property's opening value.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "doubles/test_platform.h"
 #include "service_object/pos_ldisplay.h"
 
@@ -41,81 +39,38 @@ TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
     }
 }
 
-TEST_F(OpenServiceTest, KT910KeyOpensWithTheModelGeometryAndOpeningValues) {
-    Key(u"KT910", u"", u"MIRAXLD.POSLDisplay.1");
-    Key(u"KT910", u"DeviceRows", u"4");
+TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
+    Key(u"Front", u"", u"QV.POSLDisplay.1");
+    Key(u"Front", u"Vid_Pid", u"1d9c_0a03");
+    Key(u"Front", u"DeviceRows", u"4");
     so.m_characterSetList = u"437,850,";  // as an earlier claim left it
     int32_t rc = -1;
-    EXPECT_EQ(so.OpenService(u"", u"KT910", nullptr, &rc), 0);  // DeviceClass is not examined
+    EXPECT_EQ(so.OpenService(u"", u"Front", nullptr, &rc), 0);  // DeviceClass is not examined
     EXPECT_EQ(rc, 0);
+    EXPECT_EQ(so.m_deviceModel, u"KT910");
+    EXPECT_EQ(so.m_brand, 1);
 
+    // clang-format off
     const std::pair<int32_t, int32_t> numbers[] = {
-        {1, 0},         {3, 0},         {4, 0},        {6, 0},      {7, 0},
-        {8, 1013059},   {9, 2},         {11, 0},       {13, 0},     {14, 2000},
-        {501, 1},       {5001, 1252},   {5002, 20},    {5003, 0},   {5004, 0},
-        {5005, 0},      {5006, 1},      {5008, 20},    {5010, 2},   {5011, 4},
-        {5012, 0},      {5013, 300},    {5014, 0},     {5015, 300}, {5016, 2},
-        {5017, 0},      {5018, 300},    {5019, 0},     {5020, 7},   {5021, 5},
-        {5023, 320},    {5024, 32},     {5501, 1},     {5502, 1},   {5503, 998},
-        {5504, 1},      {5505, 1},      {5506, 1},     {5507, 0},   {5508, 1},
-        {5509, 0},      {5510, 0},      {5511, 1},     {5512, 1},   {2, -12345},
-        {5022, -12345}, {5025, -12345}, {999, -12345},  // not readable
+        {1, 0}, {3, 0}, {4, 0}, {6, 0}, {7, 0}, {8, 1013059}, {9, 2}, {11, 0}, {13, 0},
+        {14, 2000}, {501, 1}, {5001, 1252}, {5002, 20}, {5003, 0}, {5004, 0}, {5005, 0},
+        {5006, 1}, {5008, 20}, {5009, 0}, {5010, 2}, {5011, 4}, {5012, 0}, {5013, 300}, {5014, 0},
+        {5015, 300}, {5016, 2}, {5017, 0}, {5018, 300}, {5019, 0}, {5020, 7}, {5021, 5},
+        {5023, 320}, {5024, 32}, {5501, 1}, {5502, 1}, {5503, 998}, {5504, 1}, {5505, 1},
+        {5506, 1}, {5507, 0}, {5508, 1}, {5509, 0}, {5510, 0}, {5511, 1}, {5512, 1},
+        {2, -12345}, {5022, -12345}, {5025, -12345}, {999, -12345},  // not readable
     };
+    // clang-format on
     for (auto [index, expected] : numbers) {
         EXPECT_EQ(Number(index), expected) << "index " << index;
     }
-    EXPECT_EQ(Text(1000003), u"KT910");
+    EXPECT_EQ(Text(1000003), u"Front");
     EXPECT_EQ(Text(1005003), u"2x20");
     EXPECT_EQ(Text(1005001), u"");
     EXPECT_EQ(Text(1000001), u"");
     EXPECT_EQ(Text(1000004), u"LineDisplay OPOS SO version 5.0.5.10 [by MIRAX 2015.02.25]");
-    EXPECT_EQ(Text(1000002), u"KT910[ver.0]-");
+    EXPECT_EQ(Text(1000002), u"KT910[ver.0]-1d9c_0a03");
     EXPECT_EQ(Text(12), std::nullopt);
-
-    int32_t character = 0;
-    EXPECT_EQ(so.ReadCharacterAtCursor(&character, &rc), 0);
-    EXPECT_EQ(character, 0x20);
-}
-
-TEST_F(OpenServiceTest, PropertyReadsFollowLaterChangesWithoutOtherCalls) {
-    Key(u"Front", u"", u"QV.POSLDisplay.1");
-    Key(u"Front", u"Vid_Pid", u"1d9c_0a03");
-    ASSERT_EQ(so.OpenService(u"LineDisplay", u"Front", nullptr, nullptr), 0);
-    EXPECT_EQ(so.m_deviceModel, u"KT910");
-    EXPECT_EQ(so.m_brand, 1);
-    so.m_firmwareVersion = 236000;
-    EXPECT_EQ(Text(1000002), u"KT910[ver.236000]-1d9c_0a03");
-    EXPECT_EQ(Number(5009), 236000);
-    EXPECT_EQ(so.m_deviceDescriptors, 236000);
-
-    so.m_windows[0].width = 40;  // a read never reports more than 20 columns, and narrows
-    EXPECT_EQ(Number(5002), 20);
-    EXPECT_EQ(so.m_windows[0].width, 20);
-
-    so.m_currentWindow = 77;  // out of range: reads stay inside the window table
-    EXPECT_EQ(Number(5016), 2);
-}
-
-TEST_F(OpenServiceTest, CloseServiceWaitsForTheMonitorToEnd) {
-    Key(u"KT110", u"", u"MIRAXLD.POSLDisplay.1");
-    ASSERT_EQ(so.OpenService(u"LineDisplay", u"KT110", nullptr, nullptr), 0);
-    int32_t rc = -1;
-    const int64_t before = platform.clock.NowMs();
-    EXPECT_EQ(so.CloseService(&rc), 0);
-    EXPECT_EQ(platform.clock.NowMs(), before);  // no monitor: returns at once
-
-    so.m_monitorEnded = 0;
-    so.m_claimed = 1;
-    std::thread monitor([&] {
-        while (so.m_monitorRun.load() != 0) {
-            std::this_thread::yield();
-        }
-        so.m_monitorEnded = 1;
-    });
-    EXPECT_EQ(so.CloseService(&rc), 0);
-    monitor.join();
-    EXPECT_EQ(so.m_monitorEnded.load(), 1);
-    EXPECT_EQ(so.m_claimed, 1);  // closing does not unclaim
 }
 
 }  // namespace

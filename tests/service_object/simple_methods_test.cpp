@@ -43,6 +43,16 @@ TEST_F(SimpleMethodsTest, EachMethodSetsResultCodesAsDocumented) {
          true},
         {"SetBitmap",
          [](CPOSLDisplay& s, int32_t* rc) { return s.SetBitmap(1, u"a.bmp", 1, 1, 1, rc); }, true},
+        {"ReadCharacterAtCursor",
+         [](CPOSLDisplay& s, int32_t* rc) {
+             s.m_windows[1].At(2, 3).code[0] = u'Q';
+             s.m_currentWindow = 1, s.m_cursorRow = 2, s.m_cursorColumn = 3;
+             int32_t character = 0;
+             const HResult hr = s.ReadCharacterAtCursor(&character, rc);
+             EXPECT_EQ(character, u'Q');
+             return hr;
+         },
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
