@@ -8,7 +8,6 @@
 
 #include "bitmap/test_files.h"
 #include "display/display_fixture.h"
-#include "display_sim.h"
 
 namespace miraxld::testing {
 namespace {
@@ -66,22 +65,11 @@ TEST_F(DisplayBitmapTest, ScaleByteFollowsTheRequestedWidth) {
         int32_t width, maximumY;
         uint8_t scale;
     };
-    const Row rows[] = {
-        {120, 128, 1},
-        {121, 128, 2},
-        {240, 128, 2},
-        {360, 128, 3},
-        {-11, 128, 1},
-        {0, 128, 0},
-        {-240, 128, 0xFE},
-        {24000, 128, 200},
-        {30720, 128, 0},
-        // h x s above MaximumY: MaximumY / h instead.
-        {240, 32, 1},
-        {360, 120, 3},
-        {600, 120, 3},
-        {600, 128, 4},
-    };
+    // The last four: h x s above MaximumY gives MaximumY / h instead.
+    const Row rows[] = {{120, 128, 1},   {121, 128, 2}, {240, 128, 2},     {360, 128, 3},
+                        {-11, 128, 1},   {0, 128, 0},   {-240, 128, 0xFE}, {24000, 128, 200},
+                        {30720, 128, 0}, {240, 32, 1},  {360, 120, 3},     {600, 120, 3},
+                        {600, 128, 4}};
     for (const Row& row : rows) {
         Graphic(2, 480, row.maximumY);
         ASSERT_EQ(Show("frame_120x32.bmp", row.width), 0);
@@ -99,19 +87,10 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
         std::vector<std::pair<size_t, Bytes>> columns;
     };
     const char* diagonal = "diagonal_8x8.bmp";
+    // clang-format off
     const Row rows[] = {
-        {diagonal,
-         -1,
-         -1,
-         8,
-         4,
-         {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
-        {"column_8x40.bmp",
-         -1,
-         -1,
-         8,
-         5,
-         {{0, Bytes(5, 0xFF)}, {1, Bytes(5, 0)}, {7, {0, 0, 0, 0, 1}}}},
+        {diagonal, -1, -1, 8, 4, {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
+        {"column_8x40.bmp", -1, -1, 8, 5, {{0, Bytes(5, 0xFF)}, {1, Bytes(5, 0)}, {7, {0, 0, 0, 0, 1}}}},
         {diagonal, 40, 7, 8, 4, {{0, {0, 0, 0, 0x01}}}},  // dot positions count as left and top
         {diagonal, -3, -1, 320, 4, {{311, Bytes(4, 0)}, {312, {0, 0, 0, 0x01}}}},
         {diagonal, -2, -1, 164, 4, {{155, Bytes(4, 0)}, {156, {0, 0, 0, 0x01}}}},
@@ -119,6 +98,7 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
         {diagonal, -1, -2, 8, 4, {{0, {0, 0, 0x10, 0}}}},
         {diagonal, -3, -3, 320, 4, {{319, {0x80, 0, 0, 0}}}},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.file << " " << row.alignX << "/" << row.alignY);
         Graphic(1);
@@ -206,31 +186,6 @@ TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
         EXPECT_EQ(Show(row.file, 120, row.alignX, row.alignY), row.rc);
         EXPECT_EQ(wire->Take().size(), row.sent);
     }
-}
-
-TEST(DisplayBitmapOnTheSimulator, TheDisplayTakesTheWholeCommandAndThenText) {
-    TestPlatform platform;
-    displaysim::SimConfig config;
-    config.model = "RMX910";
-    auto sim = std::make_shared<displaysim::DisplaySimulator>(config);
-    platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.clock); };
-    platform.files.Put(u"frame.bmp", ReadTestFile("frame_120x32.bmp"));
-    CPOSLDisplay so(platform);
-    so.m_commandFamily = 2;
-    so.m_maximumX = 320;
-    so.m_maximumY = 32;
-    ASSERT_EQ(so.m_port.Open(1, 9600), 1);
-    int32_t rc = -1;
-    so.DisplayBitmap(u"frame.bmp", 120, -1, -1, &rc);
-    EXPECT_EQ(rc, 0);
-    so.m_port.Write(reinterpret_cast<const uint8_t*>("OK"), 2);
-    // No image byte was taken for a character: the screen holds only the text after it.
-    EXPECT_EQ(sim->ScreenLines(),
-              (std::vector<std::string>{"OK" + std::string(18, ' '), std::string(20, ' ')}));
-    const std::vector<std::string> log = sim->Log();
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
-        return line.find("CMD_BITMAP_GRAPHIC w=120 h=32") != std::string::npos;
-    }));
 }
 
 }  // namespace
