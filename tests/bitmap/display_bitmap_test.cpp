@@ -89,8 +89,10 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
     const char* diagonal = "diagonal_8x8.bmp";
     // clang-format off
     const Row rows[] = {
-        {diagonal, -1, -1, 8, 4, {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
-        {"column_8x40.bmp", -1, -1, 8, 5, {{0, Bytes(5, 0xFF)}, {1, Bytes(5, 0)}, {7, {0, 0, 0, 0, 1}}}},
+        {diagonal, -1, -1, 8, 4,
+         {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
+        {"column_8x40.bmp", -1, -1, 8, 5,
+         {{0, Bytes(5, 0xFF)}, {1, Bytes(5, 0)}, {7, {0, 0, 0, 0, 1}}}},
         {diagonal, 40, 7, 8, 4, {{0, {0, 0, 0, 0x01}}}},  // dot positions count as left and top
         {diagonal, -3, -1, 320, 4, {{311, Bytes(4, 0)}, {312, {0, 0, 0, 0x01}}}},
         {diagonal, -2, -1, 164, 4, {{155, Bytes(4, 0)}, {156, {0, 0, 0, 0x01}}}},

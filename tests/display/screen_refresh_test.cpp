@@ -84,7 +84,8 @@ TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
          [](CPOSLDisplay& so) {
              so.m_unicodeMode = 1;
              so.m_screen[0].code[0] = 0, so.m_screen[1].code[0] = 0x0100;
-         }, 0, 0, true, Concat({kHome, kUnicodeLtr, {0x00, 0x01, ' ', 0}, kBlanks16, {0x00, 0x00}})},
+         }, 0, 0, true,
+         Concat({kHome, kUnicodeLtr, {0x00, 0x01, ' ', 0}, kBlanks16, {0x00, 0x00}})},
         // clang-format on
     };
     for (const auto& c : cases) {

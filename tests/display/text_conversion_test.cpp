@@ -50,24 +50,16 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
         std::u16string text;
         std::vector<Cell> cells;
     } cases[] = {
+        // clang-format off
         {"tab becomes a space", 1252, 1252, u"\tA", {{{' ', 0, 0}, 0}, {{'A', 0, 0}, 0}}},
-        {"Unicode keeps units and marks",
-         997,
-         1255,
-         u"א\u05B4\u05B0b",
+        {"Unicode keeps units and marks", 997, 1255, u"א\u05B4\u05B0b",
          {{{0x05D0, 0x05B4, 0x05B0}, 0}, {{'b', 0, 0}, 0}}},
         {"Unicode yen under 932", 997, 932, u"\\", {{{0xFFE5, 0, 0}, 0}}},
         {"Unicode won under 949", 997, 949, u"\\", {{{0xFFE6, 0, 0}, 0}}},
         {"Unicode dong under 1258", 997, 1258, u"#", {{{0x20AB, 0, 0}, 0}}},
-        {"Thai takes at most two marks",
-         874,
-         874,
-         u"ก\u0E31\u0E48\u0E31",
+        {"Thai takes at most two marks", 874, 874, u"ก\u0E31\u0E48\u0E31",
          {{{0xA1, 0xD1, 0xE8}, 0}, {{0xD1, 0, 0}, 0}}},
-        {"Hebrew takes one mark",
-         1255,
-         1255,
-         u"א\u05B4\u05B4",
+        {"Hebrew takes one mark", 1255, 1255, u"א\u05B4\u05B4",
          {{{0xE0, 0xC4, 0}, 0}, {{0xC4, 0, 0}, 0}}},
         {"Vietnamese class 3", 1258, 1258, u"Ã", {{{0xEE, 0xC3, 0}, 0}}},
         {"Vietnamese class 2", 1258, 1258, u"\u1EA1", {{{0x1E, 0xA1, 0}, 0}}},
@@ -77,6 +69,7 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
         {"Shift-JIS in one cell", 932, 932, u"あ", {{{0x82, 0xA0, 0}, 0}}},
         {"listed symbol under 9320", 932, 9320, u"《", {{{0xEC, 0, 0}, 0}}},
         {"Hebrew presentation form", 1255, 1255, u"\uFB2A", {{{0xFB, 0x2A, 0}, 0}}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

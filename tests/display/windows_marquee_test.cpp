@@ -184,7 +184,8 @@ TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
         {"right", kMarqueeRight, 1, 1, 7, {u"ABCDEFG"},
          {"G    ", "FG   ", "EFG  ", "DEFG ", "CDEFG", "BCDEF", "ABCDE", "G    "}},
         {"up", kMarqueeUp, 1, 3, 5, {u"one", u"two", u"six"}, {"one  ", "two  ", "six  ", "one  "}},
-        {"down", kMarqueeDown, 1, 3, 5, {u"one", u"two", u"six"}, {"six  ", "two  ", "one  ", "six  "}},
+        {"down", kMarqueeDown, 1, 3, 5, {u"one", u"two", u"six"},
+         {"six  ", "two  ", "one  ", "six  "}},
         // clang-format on
     };
     for (const auto& row : rows) {
