@@ -30,7 +30,7 @@ std::string DescribeViews(const std::vector<View>& views) {
 
 std::optional<DeviceEntry> FindEntry(ISetupHost& host, View view, std::u16string_view name) {
     for (DeviceEntry& entry : host.Entries(view)) {
-        if (SameDeviceName(entry.name, name)) {
+        if (EqualsIgnoringCase(entry.name, name)) {
             return std::move(entry);
         }
     }
@@ -210,7 +210,7 @@ Outcome RunExport(ISetupHost& host, const Command& command) {
     std::vector<DeviceEntry> all;
     for (Listed& row : ListEntries(host)) {  // the 32-bit view's entry first, as it is listed
         if (std::none_of(all.begin(), all.end(), [&](const DeviceEntry& e) {
-                return SameDeviceName(e.name, row.entry.name);
+                return EqualsIgnoringCase(e.name, row.entry.name);
             })) {
             all.push_back(std::move(row.entry));
         }
@@ -218,7 +218,7 @@ Outcome RunExport(ISetupHost& host, const Command& command) {
     std::vector<DeviceEntry> chosen;
     for (size_t i = 1; i < command.operands.size(); ++i) {
         const auto at = std::find_if(all.begin(), all.end(), [&](const DeviceEntry& e) {
-            return SameDeviceName(e.name, command.operands[i]);
+            return EqualsIgnoringCase(e.name, command.operands[i]);
         });
         if (at == all.end()) {
             return Failed(kExitFailed, "no device entry " + Text(command.operands[i]));
