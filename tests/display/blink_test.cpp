@@ -37,10 +37,10 @@ TEST_F(BlinkTest, BlinkingTextStartsOneTimerOfTheModelPeriodOutsideWindowZero) {
     }
     // Window 0 blinks in the display itself.
     Open(u"KT110", 2, 20);
-    wire->Take();
+    Take();
     EXPECT_EQ(Display(u"A", kDispDtBlink), 0);
     EXPECT_TRUE(platform.timers.Active().empty());
-    const Bytes sent = wire->Take();
+    const Bytes sent = Take();
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{0x0B, 0x1F, 0x45, 0x06}));
 }
@@ -49,7 +49,7 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     SetUpWindow();
     Display(u"AB", kDispDtBlink);
     ASSERT_NE(so->m_blinkTimer[1], 0u);
-    wire->Take();
+    Take();
     // Each tick of the window's timer flips the phase and runs the shared timer step.
     const struct {
         uint8_t phase;
@@ -60,12 +60,12 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
         EXPECT_FALSE(so->m_stepping.IsSet());
         EXPECT_EQ(ScreenRow(1), step.row1);
         EXPECT_EQ(Window(1).blinkPhaseShown, step.phase);
-        EXPECT_EQ(wire->Take(), Concat({{0x0B}, Ascii("     "), Ascii(step.row1)}));
+        EXPECT_EQ(Take(), Concat({{0x0B}, Ascii("     "), Ascii(step.row1)}));
         EXPECT_FALSE(so->m_screenLock.IsSet());
         EXPECT_FALSE(so->m_stripLock.IsSet());
     }
     so->BlinkStep(1);
-    EXPECT_TRUE(wire->Take().empty()) << "a phase already shown is not redrawn";
+    EXPECT_TRUE(Take().empty()) << "a phase already shown is not redrawn";
 
     so->DisplayTextAt(0, 0, u"X", kDispDtNormal, nullptr);  // stops the blink
     Display(u"Y", kDispDtBlink);                            // new copy "XY"

@@ -90,10 +90,10 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
         so->m_mapCharacterSet = c.mapCharacterSet;
         so->m_unicodeMode = 0;
         Display(u"old text");
-        wire->Take();
+        Take();
 
         so->WriteCharacterSet(c.number);
-        EXPECT_EQ(wire->Take(), c.expected);
+        EXPECT_EQ(Take(), c.expected);
         EXPECT_EQ(so->m_characterSet, c.characterSet);
         EXPECT_EQ(so->m_codePage, c.codePage);
         EXPECT_EQ(so->m_selectedTable, c.table);
@@ -110,9 +110,9 @@ TEST_F(CharacterSetTest, WritingTheSameValueDoesNothing) {
     so->m_characterSet = 1252;
     so->m_selectedTable = 7;
     Display(u"kept");
-    wire->Take();
+    Take();
     so->WriteCharacterSet(1252);
-    EXPECT_TRUE(wire->Take().empty());
+    EXPECT_TRUE(Take().empty());
     EXPECT_EQ(so->m_selectedTable, 7);
     EXPECT_EQ(WindowRow(0).substr(0, 4), "kept");
 }

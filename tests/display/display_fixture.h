@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "display/cell_grid.h"
-#include "doubles/recording_serial_device.h"
+#include "display_sim.h"
 #include "doubles/test_platform.h"
 #include "service_object/pos_ldisplay.h"
 
@@ -33,10 +33,21 @@ inline Bytes Ascii(std::string_view text) {
 class DisplayTest : public ::testing::Test {
   protected:
     DisplayTest() {
-        platform.serialFactory = [wire = wire] {
-            return std::make_unique<RecordingSerialDevice>(wire);
-        };
+        // Controls are kept per simulator address, which a new simulator may reuse.
+        {
+            auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
+            std::lock_guard lock(c.mutex);
+            c.portMissing = false;
+        }
+        platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
         Open(u"KT110", 2, 20);
+    }
+
+    // The bytes the display received since the last call.
+    Bytes Take() {
+        Bytes received = sim->Received();
+        sim->ClearReceived();
+        return received;
     }
 
     // The state OpenService and a claim leave: window 0 over the whole display, blank
@@ -109,7 +120,8 @@ class DisplayTest : public ::testing::Test {
     }
 
     TestPlatform platform;
-    std::shared_ptr<WireRecord> wire = std::make_shared<WireRecord>();
+    std::shared_ptr<displaysim::DisplaySimulator> sim =
+        std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
     std::unique_ptr<CPOSLDisplay> so;
 };
 

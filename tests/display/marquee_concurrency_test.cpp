@@ -33,8 +33,8 @@ class CountingDisplay : public CPOSLDisplay {
 
 TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
     RealTimePlatform platform;
-    auto wire = std::make_shared<WireRecord>();
-    platform.serialFactory = [wire] { return std::make_unique<RecordingSerialDevice>(wire); };
+    auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
+    platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.Clock()); };
     CountingDisplay so(platform);
     so.m_deviceModel = u"KT110";
     so.m_deviceRows = so.m_rows = 2;

@@ -94,9 +94,9 @@ TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
         if (c.setup) {
             c.setup(*so);
         }
-        wire->Take();
+        Take();
         EXPECT_EQ(so->RefreshScreen(c.window, c.attribute, c.resend), 0);
-        EXPECT_EQ(wire->Take(), c.expected);
+        EXPECT_EQ(Take(), c.expected);
         EXPECT_FALSE(so->m_commandBusy.IsSet());
     }
 }
@@ -105,58 +105,15 @@ TEST_F(RefreshScreenTest, GeometryBeyondThePictureIsClipped) {
     Open(u"KT110", 2, 20);
     so->m_deviceRows = 40;
     so->m_deviceColumns = 1000;
-    wire->Take();
+    Take();
     so->RefreshScreen(0, 0, true);
-    EXPECT_EQ(wire->Take().size(), 1u + kScreenRows * kScreenColumns);
+    EXPECT_EQ(Take().size(), 1u + kScreenRows * kScreenColumns);
     so->m_deviceRows = -3;
     so->RefreshScreen(0, 0, true);
-    EXPECT_EQ(wire->Take(), kHome);
+    EXPECT_EQ(Take(), kHome);
 }
 
 class UpdateScreenTest : public DisplayTest {};
-
-TEST_F(UpdateScreenTest, CopiesTheViewportAndErasesScrolledOutCells) {
-    const struct {
-        const char* name;
-        int rowOffset, columnOffset;
-        int windowHeight, windowWidth;  // the viewport is 2 x 4 at screen (1, 2)
-        uint8_t active;
-        std::vector<std::string> windowAfter;  // rows of the window picture
-        std::vector<std::string> screenAfter;  // screen rows 1 and 2, columns 2 .. 5
-    } cases[] = {
-        // clang-format off
-        {"same size, no offset", 0, 0, 2, 4, 1, {"abcd", "efgh"}, {"abcd", "efgh"}},
-        {"scrolled up one row", 1, 0, 2, 4, 1, {"    ", "efgh"}, {"efgh", "    "}},
-        {"scrolled down one row", -1, 0, 2, 4, 1, {"abcd", "    "}, {"    ", "abcd"}},
-        {"wide window shifted left", 0, 2, 2, 6, 1, {"abcdef", "ghijkl"}, {"cdef", "ijkl"}},
-        {"same width scrolled right", 0, -1, 2, 4, 1, {"abcd", "efgh"}, {" abc", " efg"}},
-        {"tall window shifted right", 1, -1, 3, 4, 1, {"abc ", "efg ", "ijk "}, {" efg", " ijk"}},
-        {"inactive window only erases", 1, 0, 2, 4, 0, {"    ", "efgh"}, {"....", "...."}},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Open(u"KT310", 4, 8);
-        for (int r = 0; r < 4; ++r) {
-            PutScreen(*so, r, 0, u"........");
-        }
-        MakeWindow(1, 1, 2, c.windowHeight, c.windowWidth);
-        WindowRecord& w = Window(1);
-        w.viewportHeight = 2, w.viewportWidth = 4;
-        w.rowOffset = c.rowOffset, w.columnOffset = c.columnOffset, w.active = c.active;
-        for (int i = 0; i < c.windowHeight * c.windowWidth; ++i) {
-            w.At(i / c.windowWidth, i % c.windowWidth).code[0] = u'a' + i;
-        }
-        so->UpdateScreenFromWindow(1);
-        for (size_t r = 0; r < c.windowAfter.size(); ++r) {
-            EXPECT_EQ(WindowRow(static_cast<int>(r), 1), c.windowAfter[r]) << "window row " << r;
-        }
-        EXPECT_EQ(ScreenRow(0, 8), "........");
-        EXPECT_EQ(ScreenRow(1, 8), ".." + c.screenAfter[0] + "..");
-        EXPECT_EQ(ScreenRow(2, 8).substr(2, 4), c.screenAfter[1]);
-        EXPECT_FALSE(so->m_screenCopyBusy.IsSet());
-    }
-}
 
 TEST_F(UpdateScreenTest, BadGeometryStaysInsideTheBuffers) {
     const std::array<int, 8> cases[] = {

@@ -48,7 +48,7 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
         EXPECT_EQ((std::array{Window().cursorRow, Window().cursorColumn, so->m_cursorRow,
                               so->m_cursorColumn}),
                   (std::array{c.cursorRow, c.cursorColumn, c.cursorRow, c.cursorColumn}));
-        EXPECT_FALSE(wire->Take().empty()) << "the screen is resent";
+        EXPECT_FALSE(Take().empty()) << "the screen is resent";
     }
     // The cursor properties are in display coordinates: viewport origin and scroll offset.
     Open(u"KT310", 4, 20);
@@ -80,14 +80,14 @@ TEST_F(TextOutputTest, RefusalsChangeNothing) {
         if (c.setup != nullptr) {
             c.setup(*so);
         }
-        wire->Take();
+        Take();
         EXPECT_EQ(Display(c.text, kDispDtBlinkReverse), c.rc);
         EXPECT_EQ(so->m_resultCode, c.rc);
         EXPECT_EQ(so->m_resultCodeExtended, c.extended);
         EXPECT_EQ(WindowRow(0), std::string(20, ' '));
         EXPECT_EQ(Window().cursorColumn, 0);
         EXPECT_EQ(Window().lastAttribute, 0);
-        EXPECT_TRUE(wire->Take().empty());
+        EXPECT_TRUE(Take().empty());
     }
     Open(u"KT310", 8, 64);
     Window().height = 12;  // room for 768 cells: 256 fit without scrolling
@@ -118,10 +118,10 @@ TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
 TEST_F(TextOutputTest, NormalTextKeepsReverseVideo) {
     Open(u"KT110", 1, 4);
     Display(u"AB", kDispDtReverse);
-    wire->Take();
+    Take();
     so->DisplayTextAt(0, 0, u"C", kDispDtNormal, nullptr);
     EXPECT_EQ(Window().At(0, 0).reverse, 1);
-    EXPECT_EQ(wire->Take(),
+    EXPECT_EQ(Take(),
               Concat({{0x0B, 0x1F, 0x72, 0x01}, Ascii("CB"), {0x1F, 0x72, 0x00}, Ascii("  ")}));
     so->ClearText(nullptr);
     EXPECT_EQ(Window().At(0, 0).reverse, 0) << "clearing does reset it";
@@ -144,10 +144,10 @@ TEST_F(TextOutputTest, DoubleByteCharactersTakeTwoCellsAndNeverSplit) {
 TEST_F(TextOutputTest, RightToLeftTextIsPreorderedAndItsLeftToRightRunsRecorded) {
     Open(u"KT110", 1, 6);
     so->m_characterSet = so->m_codePage = 1255;
-    wire->Take();
+    Take();
     Display(u"ab12");
     EXPECT_EQ(WindowRow(0), "21ba  ");
-    EXPECT_EQ(wire->Take(), Concat({{0x0B}, Ascii("  ab12")}));
+    EXPECT_EQ(Take(), Concat({{0x0B}, Ascii("  ab12")}));
 
     Open(u"KT110", 1, 10);
     so->m_characterSet = so->m_codePage = 1255;
@@ -198,26 +198,26 @@ TEST_F(TextOutputTest, JapaneseSingleByteTableAndUnicodeSubstitutions) {
 
 TEST_F(TextOutputTest, InitMarqueeStoresWithoutSending) {
     Window().marqueeType = kMarqueeInit;
-    wire->Take();
+    Take();
     EXPECT_EQ(Display(u"Hi"), 0);
     EXPECT_EQ(WindowRow(0).substr(0, 2), "Hi");
-    EXPECT_TRUE(wire->Take().empty());
+    EXPECT_TRUE(Take().empty());
 }
 
 TEST_F(TextOutputTest, ClearText) {
     Display(u"Total 12.50");
-    wire->Take();
+    Take();
     EXPECT_EQ(so->ClearText(nullptr), 0);
     EXPECT_EQ(WindowRow(0), std::string(20, ' '));
     EXPECT_EQ(ScreenRow(0), std::string(20, ' '));
     EXPECT_EQ(Window().cursorColumn, 0);
-    EXPECT_EQ(wire->Take(), Bytes{0x0C}) << "window 0 clears in the display";
+    EXPECT_EQ(Take(), Bytes{0x0C}) << "window 0 clears in the display";
 
     MakeWindow(1, 1, 0, 1, 20);
     Display(u"x");
-    wire->Take();
+    Take();
     so->ClearText(nullptr);
-    EXPECT_EQ(wire->Take(), Concat({{0x0B}, Ascii(std::string(40, ' '))}));
+    EXPECT_EQ(Take(), Concat({{0x0B}, Ascii(std::string(40, ' '))}));
 
     Window(1).marqueeType = kMarqueeDown;
     EXPECT_EQ(so->ClearText(nullptr), 106);

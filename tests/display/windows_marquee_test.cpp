@@ -56,14 +56,14 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
         SCOPED_TRACE(row.what);
         Open(u"KT110", 2, 20);
         so->m_resultCodeExtended = 77;
-        wire->Take();
+        Take();
         const auto& a = row.args;
         EXPECT_EQ(Create(a[0], a[1], a[2], a[3], a[4], a[5]), row.rc);
         EXPECT_EQ(so->m_resultCode, row.rc);
         EXPECT_EQ(so->m_resultCodeExtended, 77) << "CreateWindow leaves the extended code";
         if (row.rc != 0) {
             EXPECT_EQ(so->m_currentWindow, 0);
-            EXPECT_TRUE(wire->Take().empty());
+            EXPECT_TRUE(Take().empty());
             continue;
         }
         EXPECT_EQ(so->m_currentWindow, 1);
@@ -73,7 +73,7 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
                               w.height, w.width}),
                   (std::array{a[0], a[1], a[2], a[3], a[4], a[5]}));
         const Command cursor = SetCursor(a[1], a[0]);
-        EXPECT_EQ(wire->Take(), Bytes(cursor.Bytes().begin(), cursor.Bytes().end()));
+        EXPECT_EQ(Take(), Bytes(cursor.Bytes().begin(), cursor.Bytes().end()));
     }
 }
 
@@ -146,29 +146,6 @@ TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
     EXPECT_EQ(Scroll(3, 1), 106) << "no scrolling under a marquee";
 }
 
-TEST_F(WindowsTest, ScrollTextShowsWhatTheViewportNowCovers) {
-    Open(u"KT110", 4, 20);
-    ASSERT_EQ(Create(0, 0, 4, 10, 4, 10), 0);
-    Fill({u"one", u"two", u"three", u"four"});
-    EXPECT_EQ(Scroll(1, 5), 0);
-    EXPECT_EQ(Window(1).rowOffset, 4) << "L = 4";
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(ScreenRow(r, 10), std::string(10, ' '));
-    }
-
-    Open(u"KT110", 2, 20);
-    ASSERT_EQ(Create(0, 0, 2, 10, 4, 10), 0);
-    Fill({u"one", u"two", u"three", u"four"});
-    wire->Take();
-    EXPECT_EQ(Scroll(1, 1), 0);
-    EXPECT_EQ(ScreenRow(0, 10), "two       ");
-    EXPECT_EQ(ScreenRow(1, 10), "three     ");
-    EXPECT_FALSE(wire->Take().empty()) << "the display is redrawn";
-    EXPECT_EQ(Scroll(1, 5), 0);
-    EXPECT_EQ(ScreenRow(0, 10), "three     ");
-    EXPECT_EQ(ScreenRow(1, 10), "four      ");
-}
-
 TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
     const struct {
         const char* what;
@@ -199,11 +176,11 @@ TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
         ASSERT_EQ(platform.timers.Active().size(), 1u);
         EXPECT_EQ(platform.timers.Active()[0].periodMs, 300);
         for (size_t t = 0; t < row.shown.size(); ++t) {
-            wire->Take();
+            Take();
             ASSERT_TRUE(Tick(1));
             EXPECT_EQ(ScreenRow(1).substr(2, 5), row.shown[t]) << "tick " << t + 1;
             EXPECT_EQ(ScreenRow(0), std::string(20, ' ')) << "outside the viewport";
-            EXPECT_FALSE(wire->Take().empty()) << "each tick redraws the display";
+            EXPECT_FALSE(Take().empty()) << "each tick redraws the display";
             EXPECT_FALSE(so->m_stepping.IsSet());
         }
         EXPECT_EQ(so->DisplayText(u"x", 0, nullptr), 106);

@@ -181,38 +181,5 @@ TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     EXPECT_EQ(pages.ToMultiByte(1252, u""), "");
 }
 
-TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
-    IPlatform& platform = SystemPlatform();
-    std::atomic<int> ticks{0};
-    const TimerHandle timer = platform.Timers().Create(5, 5, [&] { ++ticks; });
-    ASSERT_NE(timer, 0u);
-    for (int tries = 0; tries < 400 && ticks < 3; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_GE(ticks.load(), 3);
-    platform.Timers().Delete(timer);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // a running callback ends
-    const int after = ticks.load();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(ticks.load(), after);
-
-    // Deleting a timer from inside its own callback must neither hang nor crash.
-    std::atomic<TimerHandle> self{0};
-    std::atomic<int> selfTicks{0};
-    self = platform.Timers().Create(1, 1, [&] {
-        ++selfTicks;
-        platform.Timers().Delete(self.load());
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_GE(selfTicks.load(), 1);
-
-    std::atomic<bool> ran{false};
-    ASSERT_TRUE(platform.Threads().Start([&] { ran = true; }));
-    for (int tries = 0; tries < 400 && !ran; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(ran.load());
-}
-
 }  // namespace
 }  // namespace miraxld

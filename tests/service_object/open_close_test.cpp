@@ -1,4 +1,5 @@
-// OpenService: the device key, the model settled from it, every property's opening value.
+// OpenService: the device key, the model settled from it, every property's opening value; reads
+// that follow the current window.
 #include <gtest/gtest.h>
 
 #include "doubles/test_platform.h"
@@ -27,17 +28,6 @@ class OpenServiceTest : public ::testing::Test {
     testing::TestPlatform platform;
     CPOSLDisplay so{platform};
 };
-
-TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
-    Key(u"KT910", u"", u"MIRAXLD.POSLDisplay");  // the version-independent ProgID is not enough
-    for (std::u16string_view device : {u"KT910", u"Missing"}) {
-        int32_t rc = -1;
-        EXPECT_EQ(so.OpenService(u"LineDisplay", device, nullptr, &rc), 106);
-        EXPECT_EQ(rc, 106);
-        EXPECT_EQ(so.m_resultCodeExtended, 10001);
-        EXPECT_EQ(so.m_brand, 0xFFFF);
-    }
-}
 
 TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
     Key(u"Front", u"", u"QV.POSLDisplay.1");
@@ -71,6 +61,26 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
     EXPECT_EQ(Text(1000004), u"LineDisplay OPOS SO version 5.0.5.10 [by MIRAX 2015.02.25]");
     EXPECT_EQ(Text(1000002), u"KT910[ver.0]-1d9c_0a03");
     EXPECT_EQ(Text(12), std::nullopt);
+}
+
+TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanTwenty) {
+    Key(u"KT110", u"", u"MIRAXLD.POSLDisplay.1");
+    ASSERT_EQ(so.OpenService(u"LineDisplay", u"KT110", nullptr, nullptr), 0);
+    const struct { int32_t width, reads; } rows[] = {{40, 20}, {21, 20}, {20, 20}, {7, 7}, {0, 0}};
+    ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
+    for (const auto& row : rows) {
+        so.m_windows[3].width = row.width;
+        EXPECT_EQ(Number(5002), row.reads) << "width " << row.width;
+        EXPECT_EQ(so.m_windows[3].width, row.reads) << "the read narrows the window";
+    }
+    EXPECT_EQ(so.m_windows[0].width, 20) << "only the current window narrows";
+    so.m_windows[3].marqueeUnitWait = 555;
+    EXPECT_EQ(Number(5015), 555);
+    so.m_firmwareVersion = 236000;
+    EXPECT_EQ(Number(5009), 236000);
+    EXPECT_EQ(so.m_deviceDescriptors, 236000) << "the read copies the version";
+    so.m_currentWindow = 77;  // out of range: reads stay inside the window table
+    EXPECT_EQ(Number(5016), 2);
 }
 
 }  // namespace

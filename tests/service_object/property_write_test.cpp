@@ -66,33 +66,6 @@ TEST(PropertyWrite, DisablingDeletesEveryWindowTimer) {
     }
 }
 
-TEST(PropertyWrite, CurrentWindowLoadsTheMirrorsOfAnExistingWindowOnly) {
-    auto rig = Rig({});
-    CPOSLDisplay& so = *rig->so;
-    for (int w = 0; w < kWindowCount; ++w) {
-        WindowRecord& r = so.m_windows[w];
-        r.height = 1 + w, r.width = 10 + w, r.cursorRow = w, r.cursorColumn = 2 + w;
-        r.blinkRate = 100 + w, r.marqueeFormat = w, r.windowProperty = 20 + w;
-        r.marqueeRepeatWait = 300 + w, r.marqueeType = w % 2, r.marqueeUnitWait = 400 + w;
-    }
-    const struct {
-        int32_t number, resultCode, current;
-    } rows[] = {{2, 0, 2}, {5, 106, 2}, {4, 0, 4}, {-1, 106, 4}, {0, 0, 0}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.number);
-        EXPECT_EQ(so.SetPropertyNumber(5003, row.number), 0);
-        EXPECT_EQ(so.m_resultCode, row.resultCode);
-        EXPECT_EQ(so.m_currentWindow, row.current);
-        const WindowRecord& r = so.m_windows[row.current];
-        EXPECT_EQ((std::array{so.m_rows, so.m_columns, so.m_cursorRow, so.m_cursorColumn,
-                              so.m_blinkRate, so.m_marqueeFormat, so.m_interCharacterWait,
-                              so.m_marqueeRepeatWait, so.m_marqueeType, so.m_marqueeUnitWait}),
-                  (std::array{r.height, r.width, r.cursorRow, r.cursorColumn, r.blinkRate,
-                              r.marqueeFormat, r.windowProperty, r.marqueeRepeatWait, r.marqueeType,
-                              r.marqueeUnitWait}));
-    }
-}
-
 // Window 0 of the 2 x 20 display: row 0 or 1, column 0 to 20 (20 is the place after the last
 // column, where the next character wraps).
 TEST(PropertyWrite, CursorWritesMoveTheDisplayCursorInsideTheWindow) {
