@@ -420,6 +420,7 @@ int32_t CPOSLDisplay::FinishCharacterSetup(int32_t waitMs) {
 }
 
 void CPOSLDisplay::ProbeScreenModes() {
+    m_screenModes.fill({});
     if (m_deviceModel != kModelKT310 && m_deviceModel != kModelGQ310) {
         return;
     }
@@ -485,14 +486,11 @@ void CPOSLDisplay::ProbeDisplayParameters() {
     // A reply too short for a byte leaves what that byte would set.
     if (b.size() >= 14) {
         m_screenMode = static_cast<int32_t>(b[13]) - 0x30;
-        for (const ScreenModeRecord& mode : m_screenModes) {
-            if (mode.id == m_screenMode && mode.rows > 0 && mode.columns > 0) {
-                m_deviceRows = m_rows = mode.rows;
-                m_deviceColumns = m_columns = mode.columns;
-                m_windows[0].height = mode.rows;
-                m_windows[0].width = mode.columns;
-                break;
-            }
+        if (const ScreenModeRecord* mode = ReportedScreenMode(m_screenMode)) {
+            m_deviceRows = m_rows = mode->rows;
+            m_deviceColumns = m_columns = mode->columns;
+            m_windows[0].height = mode->rows;
+            m_windows[0].width = mode->columns;
         }
     }
     m_defaultCodePage = m_codepageList[0];
@@ -523,6 +521,15 @@ void CPOSLDisplay::ProbeDisplayParameters() {
             m_defaultCodePage = *chosen;
         }
     }
+}
+
+const ScreenModeRecord* CPOSLDisplay::ReportedScreenMode(int32_t id) const {
+    for (const ScreenModeRecord& mode : m_screenModes) {
+        if (mode.id == id && mode.rows > 0 && mode.columns > 0) {
+            return &mode;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace miraxld

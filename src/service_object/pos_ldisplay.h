@@ -113,8 +113,12 @@ class CPOSLDisplay {
     // CharacterSetList, the initialisations, CharacterSet, the Unicode switch; returns 0 or
     // the extended code that fails the claim.
     int32_t FinishCharacterSetup(int32_t waitMs);
+    // Clears the records of any earlier display, then fills them from this display's reply.
     void ProbeScreenModes();
     void ProbeDisplayParameters();
+    // The mode the display reported under `id`, or null. Records never filled, or filled with
+    // a size that has no text area, match no identifier.
+    const ScreenModeRecord* ReportedScreenMode(int32_t id) const;
     // The registry route's slots from "CodepageList" and "CodepageCmdIndex".
     void FillSlotsFromRegistry();
 

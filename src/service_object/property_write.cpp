@@ -291,13 +291,11 @@ HResult WriteScreenMode(CPOSLDisplay& so, int32_t number) {
     so.RefreshScreen(index, 0, true);
 
     so.m_currentWindow = 0;
-    for (const ScreenModeRecord& mode : so.m_screenModes) {
-        if (mode.id != number) {
-            continue;
-        }
+    // An identifier the display did not report keeps the size; the display is still asked.
+    if (const ScreenModeRecord* mode = so.ReportedScreenMode(number)) {
         // Sizes beyond the screen picture would let later copies leave it.
-        const int32_t rows = std::clamp(mode.rows, 0, kScreenRows);
-        const int32_t columns = std::clamp(mode.columns, 0, kWindowMaxColumns);
+        const int32_t rows = std::clamp(mode->rows, 0, kScreenRows);
+        const int32_t columns = std::clamp(mode->columns, 0, kWindowMaxColumns);
         so.m_deviceRows = rows;
         so.m_deviceColumns = columns;
         WindowRecord& whole = so.m_windows[0];
@@ -311,7 +309,6 @@ HResult WriteScreenMode(CPOSLDisplay& so, int32_t number) {
         so.m_columns = columns;
         so.m_cursorRow = 0;
         so.m_cursorColumn = 0;
-        break;
     }
     Send(so.m_port, SelectScreenMode(static_cast<uint8_t>(number & 0xFF)));
     return OPOS_SUCCESS;
