@@ -487,10 +487,9 @@ void CPOSLDisplay::ProbeDisplayParameters() {
     if (b.size() >= 14) {
         m_screenMode = static_cast<int32_t>(b[13]) - 0x30;
         if (const ScreenModeRecord* mode = ReportedScreenMode(m_screenMode)) {
-            m_deviceRows = m_rows = mode->rows;
-            m_deviceColumns = m_columns = mode->columns;
-            m_windows[0].height = mode->rows;
-            m_windows[0].width = mode->columns;
+            SetDeviceSize(mode->rows, mode->columns);
+            m_windows[0].height = m_rows = m_deviceRows;
+            m_windows[0].width = m_columns = m_deviceColumns;
         }
     }
     m_defaultCodePage = m_codepageList[0];

@@ -1,5 +1,7 @@
 #include "service_object/pos_ldisplay.h"
 
+#include <algorithm>
+
 #include "trace/trace.h"
 
 namespace miraxld {
@@ -19,6 +21,11 @@ CPOSLDisplay::CPOSLDisplay(IPlatform& platform)
 CPOSLDisplay::~CPOSLDisplay() {
     TraceDestroyed(m_platform.DebugOutput());
     StopBackgroundWork();
+}
+
+void CPOSLDisplay::SetDeviceSize(int32_t rows, int32_t columns) {
+    m_deviceRows = std::clamp(rows, 0, kScreenRows);
+    m_deviceColumns = std::clamp(columns, 0, kWindowMaxColumns);
 }
 
 }  // namespace miraxld

@@ -145,6 +145,11 @@ class CPOSLDisplay {
     void MarqueeStep(int32_t window);
     void BlinkStep(int32_t window);
 
+    // DeviceRows and DeviceColumns, from the registry, a claim or a ScreenMode write, bounded
+    // to what the screen picture and a window record hold (8 rows, 64 columns), so that no
+    // later copy between them can leave the buffers.
+    void SetDeviceSize(int32_t rows, int32_t columns);
+
     // The CharacterSet write (display/character_set.cpp); SetPropertyNumber(5001) calls it.
     void WriteCharacterSet(int32_t number);
 

@@ -293,11 +293,9 @@ HResult WriteScreenMode(CPOSLDisplay& so, int32_t number) {
     so.m_currentWindow = 0;
     // An identifier the display did not report keeps the size; the display is still asked.
     if (const ScreenModeRecord* mode = so.ReportedScreenMode(number)) {
-        // Sizes beyond the screen picture would let later copies leave it.
-        const int32_t rows = std::clamp(mode->rows, 0, kScreenRows);
-        const int32_t columns = std::clamp(mode->columns, 0, kWindowMaxColumns);
-        so.m_deviceRows = rows;
-        so.m_deviceColumns = columns;
+        so.SetDeviceSize(mode->rows, mode->columns);
+        const int32_t rows = so.m_deviceRows;
+        const int32_t columns = so.m_deviceColumns;
         WindowRecord& whole = so.m_windows[0];
         whole.height = whole.viewportHeight = rows;
         whole.width = whole.viewportWidth = columns;
