@@ -384,11 +384,8 @@ int32_t CPOSLDisplay::FinishCharacterSetup(int32_t waitMs) {
         if (const auto reply = SettledReply(m_port, Clock())) {
             if (reply->size() >= 5) {
                 const int32_t active = static_cast<int8_t>((*reply)[4]);
-                for (size_t k = 0; k < m_codepageCmdIndex.size(); ++k) {
-                    if (m_codepageCmdIndex[k] == active) {
-                        m_codePage = m_codepageList[k];
-                        break;
-                    }
+                if (const int slot = SlotOfTable(active); slot >= 0) {
+                    m_codePage = m_codepageList[slot];
                 }
             }
             if (reply->size() >= 13) {
@@ -507,13 +504,9 @@ void CPOSLDisplay::ProbeDisplayParameters() {
                 chosen = c.codePage;
             }
         }
-        if (!chosen) {
-            for (size_t k = 0; k < 16; ++k) {
-                if (m_codepageCmdIndex[k] == static_cast<int32_t>(selector) - 0x30) {
-                    chosen = m_codepageList[k];
-                    break;
-                }
-            }
+        if (const int slot = SlotOfTable(static_cast<int32_t>(selector) - 0x30, 16);
+            !chosen && slot >= 0) {
+            chosen = m_codepageList[slot];
         }
         if (chosen) {
             m_codePage = *chosen;

@@ -145,6 +145,12 @@ class CPOSLDisplay {
     void MarqueeStep(int32_t window);
     void BlinkStep(int32_t window);
 
+    // The first code-page slot (of the first `limit`) that holds `codePage`, or whose table
+    // number is `table`; -1 if none. A slot without a code page (0 or -1) never matches: its
+    // table number (-1, or a registry text's) selects nothing the display offered.
+    int SlotOfCodePage(int32_t codePage) const;
+    int SlotOfTable(int32_t table, int limit = 256) const;
+
     // DeviceRows and DeviceColumns, from the registry, a claim or a ScreenMode write, bounded
     // to what the screen picture and a window record hold (8 rows, 64 columns), so that no
     // later copy between them can leave the buffers.
