@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints the HKEY_LOCAL_MACHINE keys and values of a Wine prefix that belong to MIRAXLD, one
-sorted line each ("key" or "key | name = data"), key paths in lower case. A key or value is ours
+sorted line each ("key" or "key | name=data" as in the .reg file), key paths in lower case. A key or value is ours
 when its path names a marker (MIRAXLD, OLEforRetail, or an identifier of the type library). The
 Windows Installer's own product records are left out, and so is Wine's \\\\?\\ path prefix.
   reg_lines.py PREFIX MARKER... [--as-32-bit]
