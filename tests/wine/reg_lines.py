@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Prints the HKEY_LOCAL_MACHINE keys and values of a Wine prefix that belong to MIRAXLD, one
-sorted line each ("key" or "key | name=data" as in the .reg file), key paths in lower case. A key or value is ours
-when its path names a marker (MIRAXLD, OLEforRetail, or an identifier of the type library). The
-Windows Installer's own product records are left out, and so is Wine's \\\\?\\ path prefix.
+sorted line each ("key" or "key | name=data" as in the .reg file), key paths in lower case. A
+key is ours when its path names a marker (MIRAXLD, OLEforRetail, an identifier of the type
+library). The Windows Installer's own product records are left out, and so is Wine's \\\\?\\
+path prefix.
   reg_lines.py PREFIX MARKER... [--as-32-bit]
 --as-32-bit prints the lines as a 32-bit registration of the same DLL would write them: through
 the 32-bit view, from Program Files (x86). TypeLib is shared by both views, as on Windows: the
