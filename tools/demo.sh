@@ -49,9 +49,13 @@ for view in 64 32; do
         tr -d '\r' | sed -n "s/.*REG_SZ *\(.*\)/   MIRAXLD.POSLDisplay.1 ($view-bit view) -> \1/p"
 done
 
-echo "== adding the device entry KT110 (KT110 on COM3 at 9600 baud)"
-wine msiexec /i "$(winepath -w build/installer/miraxld.msi)" /qn DEVICENAME=KT110 MODEL=KT110 PORT=COM3 BAUDRATE=9600
-wine reg query 'HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110' | tr -d '\r' | grep REG_SZ | sed 's/^ */   /'
+setup='C:\Program Files\MIRAXLD\miraxld-setup.exe'
+echo "== adding the device entry: miraxld-setup add KT110 --model KT110 --port COM3 --baud 9600"
+wine "$setup" add KT110 --model KT110 --port COM3 --baud 9600 | tr -d '\r' | sed 's/^/   /'
+wine "$setup" list | tr -d '\r' | sed 's/^/   /'
+
+echo "== testing the display: miraxld-setup test KT110"
+wine "$setup" test KT110 | tr -d '\r' | sed 's/^/   /'
 
 cat >"$work/pos.script" <<'SCRIPT'
 # A sale on the customer display.

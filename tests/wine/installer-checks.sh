@@ -13,7 +13,11 @@ ours() { wineserver -w && python3 "$here/reg_lines.py" "$WINEPREFIX" $markers "$
 msi() { wine msiexec "$@" /qn; }  # a refusal (1603) exits 67: the status keeps 8 bits
 no_files() { [ ! -e "$WINEPREFIX/$pf64" ] && [ ! -e "$WINEPREFIX/$pf32" ]; }
 installed() {
-    cmp "$win64/MIRAXLD.dll" "$WINEPREFIX/$pf64/MIRAXLD.dll" && cmp "$win32/MIRAXLD.dll" "$WINEPREFIX/$pf32/MIRAXLD.dll"
+    local file
+    for file in MIRAXLD.dll miraxld-setup.exe; do
+        cmp "$win64/$file" "$WINEPREFIX/$pf64/$file" && cmp "$win32/$file" "$WINEPREFIX/$pf32/$file" || return 1
+    done
+    [ "$(find "$WINEPREFIX/$pf64" "$WINEPREFIX/$pf32" -type f | wc -l)" -eq 4 ]
 }
 device='DEVICENAME=Counter1 MODEL=KT110 PORT=COM3 BAUDRATE=9600'
 device_lines() {  # Counter1 as the package writes it, in both registry views
