@@ -53,7 +53,7 @@ device_entry_kept_on_uninstall() {
     msi /i "$msi" $device && diff <(with_device) <(ours) &&
         msi /x "$msi" && diff <(device_lines | LC_ALL=C sort) <(ours) && no_files
 }
-upgrade_over_older() {
+upgrade_over_older() {  # the older build: the same files, packaged as version 0.9.0
     "$here/../../tools/installer/build-msi.sh" "$win32" "$win64" "$work/older" 0.9.0 >/dev/null &&
         msi /i "$work/older/miraxld.msi" $device && msi /i "$msi" || return 1
     msi /i "$work/older/miraxld.msi"
