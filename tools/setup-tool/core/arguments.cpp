@@ -20,38 +20,69 @@ struct VerbSpec {
     size_t maxOperands;
     unsigned options;
     std::string_view summary;
+    std::string_view example;
 };
 
 constexpr VerbSpec kVerbs[] = {
     {Verb::kList, "list", "", 0, 0, kJsonOption,
      "Lists the device entries of this service object (both service identities) in every "
-     "registry view, with their values."},
+     "registry view, with their values.",
+     "miraxld-setup list --json"},
     {Verb::kAdd, "add", "NAME", 1, 1, kValueOptions | kViewOption,
      "Adds the device entry NAME, or changes the values given of an existing one (an empty "
      "value removes it). Every value is checked before anything is written. The entry is "
-     "written in the registry view(s) where the service object is registered."},
+     "written in the registry view(s) where the service object is registered.",
+     "miraxld-setup add KT110 --model KT110 --port COM3 --baud 9600"},
     {Verb::kRemove, "remove", "NAME", 1, 1, kViewOption,
-     "Removes the device entry NAME from every registry view that holds it."},
+     "Removes the device entry NAME from every registry view that holds it.",
+     "miraxld-setup remove KT110"},
     {Verb::kPorts, "ports", "", 0, 0, kJsonOption,
      "Lists the system's serial ports and the USB displays the port search knows, with the COM "
-     "port of each and the one the search would choose for each model."},
+     "port of each and the one the search would choose for each model.",
+     "miraxld-setup ports"},
     {Verb::kTest, "test", "NAME", 1, 1, kJsonOption,
      "Tests the display of NAME as a POS application would: creates the service object, "
      "OpenService, ClaimDevice, DeviceEnabled, shows the device name and the firmware version, "
      "reads DeviceDescription, CharacterSetList and PowerState, ReleaseDevice, CloseService. "
-     "Prints every step with its ResultCode, ResultCodeExtended and their meaning."},
+     "Prints every step with its ResultCode, ResultCodeExtended and their meaning.",
+     "miraxld-setup test KT110"},
     {Verb::kExport, "export", "FILE.reg [NAME...]", 1, kAny, 0,
      "Writes the device entries NAME (all of this service object's when none is given) to a "
-     ".reg file that regedit and import read."},
+     ".reg file that regedit and import read.",
+     "miraxld-setup export C:\\pos\\displays.reg"},
     {Verb::kImport, "import", "FILE.reg", 1, 1, kViewOption,
      "Writes the device entries of a .reg file, each checked as add checks it; nothing is "
-     "written when one is refused. An entry replaces the values of an existing one."},
+     "written when one is refused. An entry replaces the values of an existing one.",
+     "miraxld-setup import C:\\pos\\displays.reg"},
 };
 
 constexpr std::string_view kJsonHelp = "  --json             machine-readable output\n";
 constexpr std::string_view kViewHelp =
     "  --view 32|64       write in this registry view instead of the view(s) where the service\n"
     "                     object is registered\n";
+
+// The text in lines of at most 100 characters, broken at blanks; lines after the first are
+// indented by `indent`, to stand in the second column of a table.
+std::string Wrapped(std::string_view text, size_t indent = 0) {
+    const size_t width = 100 - indent;
+    std::string lines;
+    size_t lineLength = 0;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(' ', start), text.size());
+        if (lineLength > 0 && lineLength + 1 + (end - start) > width) {
+            lines += '\n';
+            lines.append(indent, ' ');
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            lines += ' ';
+            ++lineLength;
+        }
+        lines.append(text.substr(start, end - start));
+        lineLength += end - start;
+        start = end + 1;
+    }
+    return lines + "\n";
+}
 
 const VerbSpec* FindVerb(std::string_view name) {
     const auto at = std::find_if(std::begin(kVerbs), std::end(kVerbs),
@@ -186,13 +217,14 @@ std::string HelpText(Verb verb) {
                "failed, 2 refused (nothing written).\n";
     }
     std::string text = "usage: miraxld-setup " + std::string(at->name) + " " +
-                       std::string(at->operands) + " [options]\n\n" + std::string(at->summary) +
+                       std::string(at->operands) + " [options]\n\n" + Wrapped(at->summary) +
+                       "\nexample: " + std::string(at->example) +
                        "\n\noptions:\n  --help             this text\n";
     if (at->options & kValueOptions) {
         for (const EntryOption& o : kEntryOptions) {
             std::string left = "  " + std::string(o.option) + " " + std::string(o.placeholder);
             left.resize(std::max<size_t>(left.size() + 1, 21), ' ');
-            text += left + std::string(o.help) + "\n";
+            text += left + Wrapped(o.help, left.size());
         }
     }
     if (at->options & kJsonOption) {

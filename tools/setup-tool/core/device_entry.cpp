@@ -21,14 +21,14 @@ size_t Rank(std::u16string_view valueName) {
 
 }  // namespace
 
-bool SameDeviceName(std::u16string_view a, std::u16string_view b) {
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](auto x, auto y) { return Fold(x) == Fold(y); });
 }
 
 std::u16string_view CanonicalValueName(std::u16string_view valueName, bool* known) {
     for (std::u16string_view name : kEntryValueNames) {
-        if (SameDeviceName(name, valueName)) {
+        if (EqualsIgnoringCase(name, valueName)) {
             *known = true;
             return name;
         }
@@ -39,7 +39,7 @@ std::u16string_view CanonicalValueName(std::u16string_view valueName, bool* know
 
 std::u16string DeviceEntry::Get(std::u16string_view valueName) const {
     for (const EntryValue& value : values) {
-        if (SameDeviceName(value.name, valueName)) {
+        if (EqualsIgnoringCase(value.name, valueName)) {
             return value.data;
         }
     }

@@ -72,8 +72,8 @@ std::u16string_view CanonicalValueName(std::u16string_view valueName, bool* know
 // Whether the entry's service identity is one of the two this service object answers to.
 bool IsServedHere(const DeviceEntry& entry);
 
-// Device names are key names: the registry compares them without regard to case.
-bool SameDeviceName(std::u16string_view a, std::u16string_view b);
+// Registry key and value names compare without regard to case; so do the tool's own words.
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // The text in double quotes, as messages show values.
 std::string Quoted(std::u16string_view text);

@@ -80,7 +80,7 @@ template <size_t N>
 std::string OneOf(std::u16string& text, const std::u16string_view (&allowed)[N],
                   std::string_view what) {
     for (std::u16string_view name : allowed) {
-        if (SameDeviceName(name, Trim(text))) {
+        if (EqualsIgnoringCase(name, Trim(text))) {
             text = name;
             return {};
         }
@@ -122,7 +122,7 @@ std::string CheckBaudRate(std::u16string& text, const ValueForm&) {
 
 std::string CheckPort(std::u16string& text, const ValueForm& form) {
     const std::u16string_view port = Trim(text);
-    const auto number = port.size() > 3 && SameDeviceName(port.substr(0, 3), u"COM")
+    const auto number = port.size() > 3 && EqualsIgnoringCase(port.substr(0, 3), u"COM")
                             ? StrictNumber(port.substr(3))
                             : std::nullopt;
     if (!number || *number < form.min || *number > form.max) {

@@ -30,7 +30,7 @@ std::string DescribeViews(const std::vector<View>& views) {
 
 std::optional<DeviceEntry> FindEntry(ISetupHost& host, View view, std::u16string_view name) {
     for (DeviceEntry& entry : host.Entries(view)) {
-        if (SameDeviceName(entry.name, name)) {
+        if (EqualsIgnoringCase(entry.name, name)) {
             return std::move(entry);
         }
     }
@@ -85,7 +85,7 @@ struct Listed {
     std::vector<View> views;
 };
 
-// This service object's entries; one row for an entry that is the same in both views.
+// This service object's entries by name; one row for an entry that is the same in both views.
 std::vector<Listed> ListEntries(ISetupHost& host) {
     std::vector<Listed> rows;
     for (View view : host.Views()) {
@@ -102,6 +102,9 @@ std::vector<Listed> ListEntries(ISetupHost& host) {
             }
         }
     }
+    std::stable_sort(rows.begin(), rows.end(), [](const Listed& a, const Listed& b) {
+        return Utf16ToUtf8(a.entry.name) < Utf16ToUtf8(b.entry.name);
+    });
     return rows;
 }
 
@@ -147,8 +150,6 @@ std::string ListJson(const std::vector<Listed>& rows) {
     }
     return json.EndArray().EndObject().Text();
 }
-
-}  // namespace
 
 Outcome RunList(ISetupHost& host, const Command& command) {
     const std::vector<Listed> rows = ListEntries(host);
@@ -209,7 +210,7 @@ Outcome RunExport(ISetupHost& host, const Command& command) {
     std::vector<DeviceEntry> all;
     for (Listed& row : ListEntries(host)) {  // the 32-bit view's entry first, as it is listed
         if (std::none_of(all.begin(), all.end(), [&](const DeviceEntry& e) {
-                return SameDeviceName(e.name, row.entry.name);
+                return EqualsIgnoringCase(e.name, row.entry.name);
             })) {
             all.push_back(std::move(row.entry));
         }
@@ -217,7 +218,7 @@ Outcome RunExport(ISetupHost& host, const Command& command) {
     std::vector<DeviceEntry> chosen;
     for (size_t i = 1; i < command.operands.size(); ++i) {
         const auto at = std::find_if(all.begin(), all.end(), [&](const DeviceEntry& e) {
-            return SameDeviceName(e.name, command.operands[i]);
+            return EqualsIgnoringCase(e.name, command.operands[i]);
         });
         if (at == all.end()) {
             return Failed(kExitFailed, "no device entry " + Text(command.operands[i]));
@@ -270,6 +271,22 @@ Outcome RunImport(ISetupHost& host, const Command& command) {
         }
     }
     return WriteAll(host, content.entries, views, "imported");
+}
+
+}  // namespace
+
+Outcome RunEntryCommand(ISetupHost& host, const Command& command) {
+    using Runner = Outcome (*)(ISetupHost&, const Command&);
+    static constexpr std::pair<Verb, Runner> kRunners[] = {
+        {Verb::kList, RunList},     {Verb::kAdd, RunAdd},       {Verb::kRemove, RunRemove},
+        {Verb::kExport, RunExport}, {Verb::kImport, RunImport},
+    };
+    for (const auto& [verb, run] : kRunners) {
+        if (verb == command.verb) {
+            return run(host, command);
+        }
+    }
+    return Outcome{kExitRefused, {}, "not a command on device entries"};
 }
 
 }  // namespace miraxld::setup

@@ -15,10 +15,7 @@ struct Outcome {
     std::string error;  // one line for stderr, without the program's prefix
 };
 
-Outcome RunList(ISetupHost& host, const Command& command);
-Outcome RunAdd(ISetupHost& host, const Command& command);
-Outcome RunRemove(ISetupHost& host, const Command& command);
-Outcome RunExport(ISetupHost& host, const Command& command);
-Outcome RunImport(ISetupHost& host, const Command& command);
+// Runs list, add, remove, export or import.
+Outcome RunEntryCommand(ISetupHost& host, const Command& command);
 
 }  // namespace miraxld::setup

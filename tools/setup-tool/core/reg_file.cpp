@@ -18,7 +18,8 @@ constexpr std::u16string_view kBranches[] = {
     kLineDisplayBranch, u"SOFTWARE\\WOW6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay"};
 
 bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
-    return text.size() >= prefix.size() && SameDeviceName(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::u16string Decode(std::string_view bytes) {
@@ -120,7 +121,7 @@ class Parser {
             return Quoted(name) + " is not a device name (one key below the branch)";
         }
         if (std::any_of(m_entries.begin(), m_entries.end(),
-                        [&](const DeviceEntry& e) { return SameDeviceName(e.name, name); })) {
+                        [&](const DeviceEntry& e) { return EqualsIgnoringCase(e.name, name); })) {
             return "device " + Utf16ToUtf8(name) + " appears twice";
         }
         m_entries.push_back(DeviceEntry{std::u16string(name), {}});
@@ -154,7 +155,7 @@ class Parser {
             return label + " is not a text value (\"text\"); a device key holds only text";
         }
         if (std::any_of(m_current->values.begin(), m_current->values.end(),
-                        [&](const EntryValue& v) { return SameDeviceName(v.name, name); })) {
+                        [&](const EntryValue& v) { return EqualsIgnoringCase(v.name, name); })) {
             return label + " appears twice in " + Utf16ToUtf8(m_current->name);
         }
         m_current->Set(name, data);

@@ -113,9 +113,11 @@ class TestRun {
             return;
         }
         for (size_t row = 0; row < 2; ++row) {
-            if (!Method("DisplayTextAt " + std::to_string(row) + " 0 " +
-                            Quoted(std::u16string(lines[row].begin(), lines[row].end())),
-                        L"DisplayTextAt", {std::to_wstring(row), L"0", lines[row], L"0"})) {
+            std::string label = "DisplayTextAt ";  // appended: GCC 12 misreads "x" + string&&
+            label += std::to_string(row) + " 0 ";
+            label += Quoted(std::u16string(lines[row].begin(), lines[row].end()));
+            if (!Method(std::move(label), L"DisplayTextAt",
+                        {std::to_wstring(row), L"0", lines[row], L"0"})) {
                 return;
             }
         }
@@ -173,17 +175,17 @@ class TestRun {
 
     void Conclude() {
         for (const TestStep& step : m_report.steps) {
-            if (!step.failure.empty()) {
-                m_report.verdict =
-                    step.call + ": " +
-                    (step.codesRead
-                         ? std::to_string(step.resultCode) + "/" +
-                               std::to_string(step.resultCodeExtended) + " " +
-                               CodesMeaning(step.resultCode, step.resultCodeExtended) + "; "
-                         : "") +
-                    step.failure;
-                return;
+            if (step.failure.empty()) {
+                continue;
             }
+            m_report.verdict = step.call + (step.value.empty() ? "" : " -> " + step.value) + ": ";
+            if (step.resultCode != 0) {
+                m_report.verdict += std::to_string(step.resultCode) + "/" +
+                                    std::to_string(step.resultCodeExtended) + " " +
+                                    CodesMeaning(step.resultCode, step.resultCodeExtended) + "; ";
+            }
+            m_report.verdict += step.failure;
+            return;
         }
         m_report.passed = true;
         m_report.verdict = Utf8(m_name) + " answered and shows its name and firmware version";

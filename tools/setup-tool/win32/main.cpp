@@ -47,18 +47,7 @@ Outcome Dispatch(const Command& command) {
     if (command.verb == Verb::kTest) {
         return RunTest(command);
     }
-    using Runner = Outcome (*)(ISetupHost&, const Command&);
-    static constexpr std::pair<Verb, Runner> kRunners[] = {
-        {Verb::kList, RunList},     {Verb::kAdd, RunAdd},       {Verb::kRemove, RunRemove},
-        {Verb::kExport, RunExport}, {Verb::kImport, RunImport},
-    };
-    const auto host = CreateRegistryHost();
-    for (const auto& [verb, run] : kRunners) {
-        if (verb == command.verb) {
-            return run(*host, command);
-        }
-    }
-    return Outcome{kExitRefused, {}, "no command given"};
+    return RunEntryCommand(*CreateRegistryHost(), command);
 }
 
 }  // namespace
