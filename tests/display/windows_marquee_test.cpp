@@ -129,10 +129,10 @@ TEST_F(WindowsTest, AWindowMadeAgainStartsWithoutTheOldTimers) {
         const TimerHandle old = platform.timers.Active().at(0).handle;
         ASSERT_EQ(so->SetPropertyNumber(5003, 0), 0);
         ASSERT_EQ(Create(0, 0, 1, 10, 1, 10), 0);
-        wire->Take();
+        Take();
         EXPECT_TRUE(platform.timers.Active().empty());
         EXPECT_FALSE(platform.timers.Fire(old));
-        EXPECT_TRUE(wire->Take().empty()) << "nothing paints the old text into the new window";
+        EXPECT_TRUE(Take().empty()) << "nothing paints the old text into the new window";
     }
 }
 
