@@ -134,6 +134,15 @@ TEST_F(UpdateScreenTest, BadGeometryStaysInsideTheBuffers) {
     }
     EXPECT_EQ(so->UpdateScreenFromWindow(-1), 0);
     EXPECT_EQ(so->UpdateScreenFromWindow(kWindowCount), 0);
+
+    // An inactive window puts nothing on the screen.
+    Open(u"KT310", 2, 8);
+    PutScreen(*so, 0, 0, u"........");
+    MakeWindow(1, 0, 2, 1, 4);
+    Window(1).At(0, 0).code[0] = u'a';
+    Window(1).active = 0;
+    EXPECT_EQ(so->UpdateScreenFromWindow(1), 0);
+    EXPECT_EQ(ScreenRow(0, 8), "........");
 }
 
 }  // namespace

@@ -5,6 +5,27 @@
 namespace miraxld::testing {
 namespace {
 
+TEST(TextConversionTest, DeviceRemapping) {
+    const struct {
+        int32_t characterSet;
+        char16_t in, out;
+    } cases[] = {
+        {1258, u'ạ', 0xD5},  // VISCII position of a-dot-below
+        {1258, u'Õ', 0xA0},  // the last matching entry wins over none
+        {1258, u'A', u'A'},
+        {1255, 0xFB2A, 0x81},  // presentation form at the display's own byte
+        {1255, u'א', 0xE0},
+        {1255, 0x0218, 0x015E},  // no table entry: comma-below becomes cedilla
+        {852, 0x021B, 0x0163},
+        {852, u'a', u'a'},
+    };
+    for (const auto& c : cases) {
+        std::u16string text(1, c.in);
+        RemapDeviceCharacters(text, c.characterSet);
+        EXPECT_EQ(static_cast<int>(text[0]), static_cast<int>(c.out)) << c.characterSet;
+    }
+}
+
 TEST(TextConversionTest, ConvertsPerCodePage) {
     ICodePages& pages = SystemPlatform().CodePages();
     const struct {

@@ -71,6 +71,7 @@ TEST_F(TextOutputTest, RefusalsChangeNothing) {
         {"marquee running", [](CPOSLDisplay& so) { so.m_windows[0].marqueeType = kMarqueeLeft; },
          u"A", 106, 10009},
         {"257 characters", nullptr, std::u16string(257, u'x'), 106, 0},
+        {"a very long text", nullptr, std::u16string(100000, u'x'), 106, 0},
         {"bad current window", [](CPOSLDisplay& so) { so.m_currentWindow = 7; }, u"A", 106, 0},
     };
     for (const auto& c : cases) {

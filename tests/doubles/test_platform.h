@@ -152,14 +152,16 @@ class AbsentSerialDevice : public ISerialDevice {
     bool ModemStatus(uint32_t*) override { return false; }
 };
 
-// A Control Object's event interface: the five event names are identifiers 200 to 204, and
-// every call is recorded.
+// A Control Object's event interface that knows the first `known` event names (identifiers
+// 200, 201, ...) and, like a real dispatch interface, fails for the others; records every call.
 class RecordingEventTarget : public IEventTarget {
   public:
+    explicit RecordingEventTarget(size_t known = kEventMethodNames.size()) : m_known(known) {}
     long GetIDOfName(std::u16string_view name, int32_t* dispid) override {
         const auto it = std::find(kEventMethodNames.begin(), kEventMethodNames.end(), name);
-        *dispid = static_cast<int32_t>(200 + (it - kEventMethodNames.begin()));
-        return it == kEventMethodNames.end() ? static_cast<long>(0x80020006) : 0;
+        const auto index = static_cast<size_t>(it - kEventMethodNames.begin());
+        *dispid = index < m_known ? static_cast<int32_t>(200 + index) : -1;
+        return index < m_known ? 0 : static_cast<long>(0x80020006);  // DISP_E_UNKNOWNNAME
     }
     long InvokeMethod(int32_t dispid, int32_t argument) override {
         m_calls.Record({dispid, argument});
@@ -175,6 +177,7 @@ class RecordingEventTarget : public IEventTarget {
     size_t Count() const { return m_calls.Items().size() - m_taken; }
 
   private:
+    size_t m_known;
     Recorder<std::pair<int32_t, int32_t>> m_calls;
     std::atomic<size_t> m_taken{0};
 };

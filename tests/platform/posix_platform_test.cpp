@@ -181,5 +181,14 @@ TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     EXPECT_EQ(pages.ToMultiByte(1252, u""), "");
 }
 
+TEST(PosixThreads, StartRunsTheBody) {
+    std::atomic<bool> ran{false};
+    ASSERT_TRUE(SystemPlatform().Threads().Start([&] { ran = true; }));
+    for (int tries = 0; tries < 400 && !ran; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(ran.load());
+}
+
 }  // namespace
 }  // namespace miraxld

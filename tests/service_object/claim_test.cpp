@@ -2,6 +2,7 @@
 // the bytes the display receives, in order; claims that fail and the state each leaves (the
 // three seconds of a silent display pass on the virtual clock), repeated claims and
 // ReleaseDevice.
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -310,6 +311,72 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
     EXPECT_EQ(rig.Claim(0), 0);
     EXPECT_EQ(rig.sim->Received(), firstClaim);  // Timeout 0 probes as Timeout -1 did
     EXPECT_EQ(rig.platform.threads.Started(), 2);
+}
+
+// A display that has `reply` waiting before anything is asked, and keeps what it is sent.
+class ReplyDevice : public AbsentSerialDevice {
+  public:
+    ReplyDevice(Bytes reply, Bytes* sent) : m_reply(std::move(reply)), m_sent(sent) {}
+    bool Open(int, uint32_t) override { return true; }
+    bool WriteByte(uint8_t byte) override { return m_sent->push_back(byte), true; }
+    int InputCount() override { return static_cast<int>(m_reply.size()); }
+    int Read(uint8_t* buffer, int max) override {
+        const int n = std::min(max, InputCount());
+        std::copy_n(m_reply.begin(), n, buffer);
+        m_reply.erase(m_reply.begin(), m_reply.begin() + n);
+        return n;
+    }
+
+  private:
+    Bytes m_reply;
+    Bytes* m_sent;
+};
+
+// The replies the simulator never gives: the edge cases of each reply form.
+TEST(DisplayProbe, FirmwareVersionFromEachReplyForm) {
+    auto B = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
+    const Bytes kQuery = Cat({CMD_QUERY_VERSION}), kQueryEx = Cat({CMD_QUERY_VERSION_EX});
+    const struct {
+        std::u16string model;
+        uint16_t family;
+        Bytes request, reply;
+        int32_t version;
+    } rows[] = {
+        // clang-format off
+        {u"KT110", 0, kQuery, B("2.36"), 1836},  // every byte counts, the dot too
+        {u"GQ310", 2, kQueryEx, B(std::string_view("VER 1.83 0\0" "7", 12)), 18300},
+        {u"RMX910", 2, kQueryEx, B("ABCD15.0001"), 150001},
+        {u"ZN610", 2, kQueryEx, B(std::string_view("ZN\x1F" "2.3 6\0", 9)), 2306},
+        {u"ZN610", 2, kQueryEx, B("236000"), 0},  // no 0x1F: no digits taken
+        {u"KT110", 4, {}, {}, 0},                 // no request for this family
+        {u"KT710", 0, {}, {}, 0},                 // no version query at all
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.reply));
+        TestPlatform platform;
+        Bytes sent;
+        platform.serialFactory = [&] { return std::make_unique<ReplyDevice>(row.reply, &sent); };
+        CPOSLDisplay so(platform);
+        so.m_deviceName = so.m_deviceModel = row.model;
+        so.m_commandFamily = row.family;
+        so.m_port.Open(1, 9600);
+        int64_t reference = 77;
+        const int32_t waited = so.ProbeFirmwareVersion(&reference);
+        EXPECT_EQ(so.m_firmwareVersion, row.version);
+        EXPECT_EQ(sent, row.request);
+        if (row.model == u"KT710") {
+            EXPECT_EQ(std::pair(waited, reference), std::pair(0, int64_t{77}));
+            continue;
+        }
+        EXPECT_GE(platform.clock.NowMs() - reference, 280);
+        if (row.version != 0) {
+            EXPECT_EQ(waited, 0);
+        } else {
+            EXPECT_GE(waited, 280);
+            EXPECT_LT(waited, 300);  // short enough that a display without a version is listed
+        }
+    }
 }
 
 }  // namespace

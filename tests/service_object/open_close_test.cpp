@@ -1,6 +1,8 @@
 // OpenService: the device key, the model settled from it, every property's opening value; reads
-// that follow the current window.
+// that follow the current window; the methods that only report success.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "doubles/test_platform.h"
 #include "service_object/pos_ldisplay.h"
@@ -28,6 +30,17 @@ class OpenServiceTest : public ::testing::Test {
     testing::TestPlatform platform;
     CPOSLDisplay so{platform};
 };
+
+TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
+    Key(u"KT910", u"", u"MIRAXLD.POSLDisplay");  // the version-independent ProgID is not enough
+    for (std::u16string_view device : {u"KT910", u"Missing"}) {
+        int32_t rc = -1;
+        EXPECT_EQ(so.OpenService(u"LineDisplay", device, nullptr, &rc), 106);
+        EXPECT_EQ(rc, 106);
+        EXPECT_EQ(so.m_resultCodeExtended, 10001);
+        EXPECT_EQ(so.m_brand, 0xFFFF);
+    }
+}
 
 TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
     Key(u"Front", u"", u"QV.POSLDisplay.1");
@@ -57,6 +70,7 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
     EXPECT_EQ(Text(1000003), u"Front");
     EXPECT_EQ(Text(1005003), u"2x20");
     EXPECT_EQ(Text(1005001), u"");
+    EXPECT_EQ(Text(1005002), u"");
     EXPECT_EQ(Text(1000001), u"");
     EXPECT_EQ(Text(1000004), u"LineDisplay OPOS SO version 5.0.5.10 [by MIRAX 2015.02.25]");
     EXPECT_EQ(Text(1000002), u"KT910[ver.0]-1d9c_0a03");
@@ -64,8 +78,14 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
 }
 
 TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanTwenty) {
-    Key(u"KT110", u"", u"MIRAXLD.POSLDisplay.1");
-    ASSERT_EQ(so.OpenService(u"LineDisplay", u"KT110", nullptr, nullptr), 0);
+    // A model the catalogue does not know keeps the registry's geometry.
+    for (auto [name, value] : {std::pair{u"", u"MIRAXLD.POSLDisplay.1"},
+                               {u"DeviceModel", u"Mystery"},
+                               {u"DeviceRows", u"2"},
+                               {u"DeviceColumns", u"20"}}) {
+        Key(u"Front", name, value);
+    }
+    ASSERT_EQ(so.OpenService(u"LineDisplay", u"Front", nullptr, nullptr), 0);
     const struct { int32_t width, reads; } rows[] = {{40, 20}, {21, 20}, {20, 20}, {7, 7}, {0, 0}};
     ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
     for (const auto& row : rows) {
@@ -79,8 +99,67 @@ TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanT
     so.m_firmwareVersion = 236000;
     EXPECT_EQ(Number(5009), 236000);
     EXPECT_EQ(so.m_deviceDescriptors, 236000) << "the read copies the version";
-    so.m_currentWindow = 77;  // out of range: reads stay inside the window table
+    EXPECT_EQ(so.SetPropertyNumber(5003, 5), 0);  // only five window records
+    EXPECT_EQ(std::pair(Number(6), Number(5003)), std::pair(106, 3));
+    EXPECT_EQ(so.SetPropertyNumber(2, 7), 106);  // no such property to write
+    so.m_currentWindow = 77;                     // out of range: reads stay inside the window table
     EXPECT_EQ(Number(5016), 2);
+}
+
+TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
+    using Call = std::function<HResult(CPOSLDisplay&, int32_t*)>;
+    const struct {
+        const char* name;
+        Call call;
+        bool clearsExtended;
+    } rows[] = {
+        {"CheckHealth", [](auto& s, auto rc) { return s.CheckHealth(1, rc); }, false},
+        {"COFreezeEvents", [](auto& s, auto rc) { return s.COFreezeEvents(true, rc); }, false},
+        {"ClearDescriptors", [](auto& s, auto rc) { return s.ClearDescriptors(rc); }, false},
+        {"DefineGlyph", [](auto& s, auto rc) { return s.DefineGlyph(1, u"x", rc); }, false},
+        {"DirectIO",
+         [](auto& s, auto rc) {
+             int32_t data = 7;
+             std::u16string text = u"keep";
+             const HResult hr = s.DirectIO(1, &data, &text, rc);
+             EXPECT_EQ(std::pair(data, text), std::pair(7, std::u16string(u"keep")));
+             return hr;
+         },
+         false},
+        {"SetDescriptor", [](auto& s, auto rc) { return s.SetDescriptor(1, 1, rc); }, true},
+        {"ResetStatistics", [](auto& s, auto rc) { return s.ResetStatistics(u"", rc); }, true},
+        {"SetBitmap", [](auto& s, auto rc) { return s.SetBitmap(1, u"a.bmp", 1, 1, 1, rc); }, true},
+        {"ReadCharacterAtCursor",
+         [](auto& s, auto rc) {
+             s.m_windows[1].At(2, 3).code[0] = u'Q';
+             s.m_currentWindow = 1, s.m_cursorRow = 2, s.m_cursorColumn = 3;
+             int32_t character = 0;
+             const HResult hr = s.ReadCharacterAtCursor(&character, rc);
+             EXPECT_EQ(character, u'Q');
+             return hr;
+         },
+         true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        so.m_resultCode = 111;
+        so.m_resultCodeExtended = 10004;
+        int32_t rc = -1;
+        EXPECT_EQ(row.call(so, &rc), 0);
+        EXPECT_EQ(std::pair(rc, so.m_resultCode), std::pair(0, 0));
+        EXPECT_EQ(so.m_resultCodeExtended, row.clearsExtended ? 0 : 10004);
+    }
+    // The statistics and the firmware comparison leave their outputs, even ResultCode, alone.
+    so.m_resultCode = 106;
+    int32_t rc = -5;
+    EXPECT_EQ(so.UpdateStatistics(u"x", &rc), 0);
+    EXPECT_EQ(std::pair(rc, so.m_resultCode), std::pair(-5, 106));
+    std::u16string buffer = u"untouched";
+    EXPECT_EQ(so.RetrieveStatistics(&buffer), 0);
+    EXPECT_EQ(buffer, u"untouched");
+    int32_t result = -9;
+    EXPECT_EQ(so.CompareFirmwareVersion(u"fw.bin", &result), 0);
+    EXPECT_EQ(std::pair(result, so.m_resultCode), std::pair(-9, 0));
 }
 
 }  // namespace

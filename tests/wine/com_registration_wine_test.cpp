@@ -137,25 +137,7 @@ TEST_F(Registration, WritesExactlyTheClassKeys) {
     EXPECT_EQ(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
 }
 
-TEST_F(Registration, UnregisterRemovesTheKeysButNotTheClsidRoot) {
-    ASSERT_EQ(m_register(), S_OK);
-    ASSERT_EQ(m_unregister(), S_OK);
-    const std::wstring gone[] = {L"MIRAXLD.POSLDisplay.1", L"MIRAXLD.POSLDisplay",
-                                 L"CLSID\\" + Text(CLSID_POSLDisplay)};
-    for (const std::wstring& key : gone) {
-        EXPECT_FALSE(KeyExists(key)) << std::string(key.begin(), key.end());
-    }
-    EXPECT_TRUE(KeyExists(L"CLSID"));
-    ComPtr<ITypeLib> library;
-    EXPECT_NE(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
-    CLSID clsid{};
-    EXPECT_NE(CLSIDFromProgID(L"MIRAXLD.POSLDisplay.1", &clsid), S_OK);
-
-    // Unregistering what is not registered is no failure (an uninstaller may run twice).
-    EXPECT_EQ(m_unregister(), S_OK);
-}
-
-TEST_F(Registration, ReRegisteringClearsLeftoversBelowTheClassKey) {
+TEST_F(Registration, ReRegisteringClearsLeftoversAndUnregisteringRemovesTheKeys) {
     ASSERT_EQ(m_register(), S_OK);
     const std::wstring stale = L"CLSID\\" + Text(CLSID_POSLDisplay) + L"\\LocalServer32";
     {
@@ -167,6 +149,20 @@ TEST_F(Registration, ReRegisteringClearsLeftoversBelowTheClassKey) {
     ASSERT_EQ(m_register(), S_OK);
     EXPECT_FALSE(KeyExists(stale));
     EXPECT_TRUE(KeyExists(L"CLSID\\" + Text(CLSID_POSLDisplay) + L"\\InprocServer32"));
+
+    ASSERT_EQ(m_unregister(), S_OK);
+    const std::wstring gone[] = {L"MIRAXLD.POSLDisplay.1", L"MIRAXLD.POSLDisplay",
+                                 L"CLSID\\" + Text(CLSID_POSLDisplay)};
+    for (const std::wstring& key : gone) {
+        EXPECT_FALSE(KeyExists(key)) << std::string(key.begin(), key.end());
+    }
+    EXPECT_TRUE(KeyExists(L"CLSID"));
+    ComPtr<ITypeLib> library;
+    EXPECT_NE(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
+    CLSID clsid{};
+    EXPECT_NE(CLSIDFromProgID(L"MIRAXLD.POSLDisplay.1", &clsid), S_OK);
+    // Unregistering what is not registered is no failure (an uninstaller may run twice).
+    EXPECT_EQ(m_unregister(), S_OK);
 }
 
 }  // namespace
