@@ -36,6 +36,7 @@
 #include "events/event_sink.h"
 #include "platform/platform.h"
 #include "service_object/busy_flag.h"
+#include "service_object/lifeline.h"
 #include "service_object/result_codes.h"
 #include "transport/serial_port.h"
 
@@ -93,7 +94,9 @@ class CPOSLDisplay {
     HResult SetBitmap(int32_t bitmapNumber, std::u16string_view fileName, int32_t width,
                       int32_t alignmentX, int32_t alignmentY, int32_t* pRC);
 
-    // ---- The object's own virtual operations, in slot order. Each returns 0. ----
+    // ---- The object's own virtual operations, in slot order. Each returns 0. A class that
+    // overrides one ends m_lifeline in its own destructor, so that no timer step enters it
+    // half-destroyed. ----
     virtual int32_t RefreshScreen(int32_t window, int32_t attribute, bool resend);
     virtual int32_t UpdateScreenFromWindow(int32_t window);
     virtual int32_t StepEffects(int32_t window);
@@ -283,6 +286,9 @@ class CPOSLDisplay {
     // Atomic because the timer callbacks read them while the method thread creates and deletes.
     std::array<std::atomic<TimerHandle>, kWindowCount> m_marqueeTimer{};
     std::array<std::atomic<TimerHandle>, kWindowCount> m_blinkTimer{};
+    // Shared with every timer callback, which may outlive its timer and the object; the
+    // destructor ends it before any member goes.
+    std::shared_ptr<Lifeline> m_lifeline = std::make_shared<Lifeline>();
 
     // Work fields of single operations.
     int32_t m_previousMarqueeType = 0;

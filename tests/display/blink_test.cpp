@@ -99,5 +99,17 @@ TEST_F(BlinkTest, ClearTextStopsTheBlink) {
     EXPECT_EQ(ScreenRow(1), "     ");
 }
 
+// The queue may already have started a tick when the timer is deleted; it may even run after
+// the object is gone.
+TEST_F(BlinkTest, ATickAfterTheObjectIsGoneTouchesNothing) {
+    SetUpWindow();
+    Display(u"AB", kDispDtBlink);
+    const std::function<void()> lateTick = platform.timers.Active().at(0).callback;
+    so.reset();
+    wire->Take();
+    lateTick();
+    EXPECT_TRUE(wire->Take().empty());
+}
+
 }  // namespace
 }  // namespace miraxld::testing

@@ -49,10 +49,11 @@ std::vector<ManualTimers::Timer> ManualTimers::Active() const {
 
 bool CountingThreads::Start(std::function<void()> body) {
     ++m_started;
-    ++m_running;
-    std::thread([this, body = std::move(body)] {
+    ++*m_running;
+    std::thread([running = m_running, body = std::move(body)]() mutable {
         body();
-        --m_running;
+        body = nullptr;  // what the body holds goes before the thread counts as ended
+        --*running;
     }).detach();
     return true;
 }
