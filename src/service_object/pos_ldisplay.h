@@ -129,7 +129,8 @@ class CPOSLDisplay {
     void CreateBlinkTimer(int32_t window);
     // Deletes the marquee timer; clears the handle, marqueeTick and marqueeSteps.
     void DeleteMarqueeTimer(int32_t window);
-    // Deletes the blink timer; clears the handle and lastAttribute.
+    // Deletes the blink timer; clears the handle and, once a step under way is done,
+    // lastAttribute.
     void DeleteBlinkTimer(int32_t window);
     // The teardown of ReleaseDevice and CloseService: both timers of windows 1 to 4.
     void DeleteAllWindowTimers();

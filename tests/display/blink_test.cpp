@@ -85,6 +85,21 @@ TEST_F(BlinkTest, RestoreShowsTheCopyTakenWhenTheBlinkStarted) {
     EXPECT_EQ(ScreenRow(1), "XY   ");
 }
 
+// A tick that comes while DisplayText stops the blink must not bring the earlier text back.
+TEST_F(BlinkTest, NormalTextOverABlinkIsWhatTheDisplayShows) {
+    for (const uint8_t phaseShown : {0, 1}) {
+        SetUpWindow();
+        Display(u"AB", kDispDtBlink);
+        Window(1).blinkPhase = Window(1).blinkPhaseShown = phaseShown;
+        platform.timers.beforeDelete = [this](TimerHandle timer) { platform.timers.Fire(timer); };
+        so->DisplayTextAt(0, 0, u"XY", kDispDtNormal, nullptr);
+        platform.timers.beforeDelete = nullptr;
+        EXPECT_EQ(ScreenRow(1), "XY   ") << int(phaseShown);
+        const Bytes sent = wire->Take();
+        EXPECT_EQ(Bytes(sent.end() - 5, sent.end()), Ascii("XY   ")) << int(phaseShown);
+    }
+}
+
 TEST_F(BlinkTest, ClearTextStopsTheBlink) {
     SetUpWindow();
     Display(u"AB", kDispDtBlink);

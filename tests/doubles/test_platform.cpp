@@ -20,6 +20,9 @@ TimerHandle ManualTimers::Create(int dueMs, int periodMs, std::function<void()> 
 }
 
 void ManualTimers::Delete(TimerHandle timer) {
+    if (beforeDelete) {
+        beforeDelete(timer);
+    }
     std::lock_guard lock(m_mutex);
     m_timers.erase(timer);
 }

@@ -55,6 +55,8 @@ class ManualTimers : public ITimerService {
     bool Fire(TimerHandle timer);
     std::vector<Timer> Active() const;
     size_t CreatedCount() const { return m_created; }
+    // Runs first in every Delete, with the timer still there: a tick the queue starts just then.
+    std::function<void(TimerHandle)> beforeDelete;
 
   private:
     mutable std::mutex m_mutex;
