@@ -195,9 +195,30 @@ HResult CPOSLDisplay::CloseService(int32_t* pRC) {
 void CPOSLDisplay::StopBackgroundWork() {
     DeleteAllWindowTimers();
     m_monitorRun = 0;
+    const bool hadMonitor = m_monitorThread != nullptr;
+    if (hadMonitor && m_monitorThread.get() == CurrentMonitorThread()) {
+        m_monitorThread->released = true;
+        m_monitorEnded = 1;
+    }
     while (m_monitorEnded.load() != 1) {
         Clock().SleepMs(kMonitorPollMs);
     }
+    m_monitorThread.reset();
+    // The link was the thread's to keep open; its last pass may have reopened it.
+    if (hadMonitor) {
+        m_port.Close();
+    }
+}
+
+bool CPOSLDisplay::DeferDestructionToMonitorEnd(std::function<void()> destroy) {
+    MonitorThreadState* const current = CurrentMonitorThread();
+    if (current == nullptr || current->owner != this) {
+        return false;
+    }
+    StopBackgroundWork();
+    current->released = true;
+    current->last = std::move(destroy);
+    return true;
 }
 
 }  // namespace miraxld
