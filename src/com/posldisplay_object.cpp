@@ -49,7 +49,10 @@ PosLDisplayObject::PosLDisplayObject(IUnknown* outer)
     ObjectCreated();
 }
 
+// Released without CloseService, the core still has its timers and its monitor thread, which
+// fires through the adapters: both are stopped before any member goes.
 PosLDisplayObject::~PosLDisplayObject() {
+    m_core.StopBackgroundWork();
     ObjectDestroyed();
 }
 
