@@ -472,23 +472,33 @@ TEST_F(PortMonitorTest, OpeningAgainEndsTheMonitorOfTheEarlierClaim) {
 // A Control Object that delivers events synchronously may close, reopen or drop the object
 // from inside its handler, on the monitor thread: the call returns, and so does the thread.
 TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
-    const std::function<void()> handlers[] = {
-        [this] { so->CloseService(nullptr); },
-        [this] { so->OpenService(u"", u"KT110", &target, nullptr); },
-        [this] { so.reset(); },
-        [this] {
-            EXPECT_TRUE(so->DeferDestructionToMonitorEnd([this] { so.reset(); }));
-            EXPECT_NE(so, nullptr);  // until the handler has returned
-        },
+    const struct {
+        std::function<void()> handler;
+        int claimed;  // afterwards; -1: the object is gone
+    } rows[] = {
+        {[this] { so->CloseService(nullptr); }, 1},
+        {[this] { so->OpenService(u"", u"KT110", &target, nullptr); }, 0},
+        {[this] {
+             // Refused, the re-open has still stopped the claim's monitor and closed its link.
+             platform.registry.SetString(kBranch + std::u16string(u"KT110"), u"", u"Other.SO");
+             EXPECT_EQ(so->OpenService(u"", u"KT110", &target, nullptr), 106);
+         },
+         0},
+        {[this] { so.reset(); }, -1},
+        {[this] {
+             EXPECT_TRUE(so->DeferDestructionToMonitorEnd([this] { so.reset(); }));
+             EXPECT_NE(so, nullptr);  // until the handler has returned
+         },
+         -1},
     };
-    for (const auto& handler : handlers) {
+    for (const auto& row : rows) {
         List({u"COM6"});
         Claim(u"KT110", "KT110", 13000);
         bool entered = false;
         bool returned = false;
         target.handler = [&] {
             if (!std::exchange(entered, true)) {
-                handler();
+                row.handler();
                 returned = true;
             }
         };
@@ -498,6 +508,7 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         EXPECT_TRUE(returned);
         EXPECT_TRUE(platform.gate.Ended());
         EXPECT_EQ(target.Take(), std::vector<int32_t>{2003});
+        EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
         if (so) {
             EXPECT_FALSE(so->m_port.IsOpen());
             EXPECT_EQ(so->m_monitorEnded.load(), 1);
