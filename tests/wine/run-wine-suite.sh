@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Wine suite: the win64 service object registered with regsvr32 in a throw-away Wine
 # prefix, the Wine test program driving it (COM5 is a pty that echoes, COM6 a pty served by
-# the display simulator, COM9 never exists), the export checks of both DLLs, and the setup
-# tool's checks (setup-tool-checks.sh) in a fresh copy of the prefix as wineboot left it.
+# the display simulator, COM9 never exists), the export checks of both DLLs, the setup tool's
+# checks (setup-tool-checks.sh) and the installer checks (installer-checks.sh), each in a fresh
+# copy of the prefix as wineboot left it.
 #   run-wine-suite.sh [win64 build dir] [native build dir] [win32 build dir]
 # Ends with "Wine suite: N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
@@ -115,6 +116,7 @@ fi
 
 main_prefix=$WINEPREFIX
 . "$here/setup-tool-checks.sh"
+. "$here/installer-checks.sh"
 export WINEPREFIX=$main_prefix
 
 echo "Wine suite: $passed passed, $failed failed"
