@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
     wine wine64 xvfb
+    wixl msitools
 )
 
 missing=()

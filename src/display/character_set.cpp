@@ -110,10 +110,11 @@ void CPOSLDisplay::WriteCharacterSet(int32_t number) {
         if (m_codePage == m_codepageList[0]) {
             m_codePage = m_defaultCodePage;
         }
-        const auto it = std::find(m_codepageList.begin(), m_codepageList.end(), m_codePage);
-        if (it != m_codepageList.end()) {
-            m_selectedTable = m_codepageCmdIndex[it - m_codepageList.begin()];
-        }  // a code page the display does not list keeps the table in force
+        // A code page the display does not list (a CharacterSet of 0 or below among them)
+        // keeps the table in force.
+        if (const int slot = SlotOfCodePage(m_codePage); slot >= 0) {
+            m_selectedTable = m_codepageCmdIndex[slot];
+        }
     }
 
     out.Append(SelectCharset(0x00));

@@ -139,6 +139,10 @@ HResult CPOSLDisplay::CreateWindow(int32_t viewportRow, int32_t viewportColumn,
         return Finish(OPOS_E_ILLEGAL, pRC);
     }
     const int32_t window = m_currentWindow + 1;
+    // The record may be one whose blink or marquee still ticks (CurrentWindow was set below
+    // it): those timers would paint the old text into the new window.
+    DeleteMarqueeTimer(window);
+    DeleteBlinkTimer(window);
     {
         // A late tick of a timer deleted earlier may still read this record.
         BusyFlagGuard stepping(m_stepping, Clock());

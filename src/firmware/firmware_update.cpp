@@ -5,6 +5,11 @@
 // firmware update restarts the display anyway, and m_stepping is held so that a callback
 // already under way finishes first and a late one waits. The flag is let go while a message
 // box is up, because a modal box lets calls into the object run on this same thread.
+//
+// The effects are not started again afterwards, whatever the outcome: the restarted display
+// has lost its own scrolling, its code table and its picture, so a resumed marquee would
+// resend a picture it no longer matches. Instead the settings say what runs: every window that
+// scrolled reads MarqueeType 0 (and takes text again), and blinking windows have stopped.
 #include <span>
 
 #include "firmware/firmware_loaders.h"
@@ -29,6 +34,16 @@ class EffectsPaused {
     explicit EffectsPaused(CPOSLDisplay& so) : m_so(so) {
         m_so.DeleteAllWindowTimers();
         m_so.m_stepping.Acquire(m_so.Clock());
+        for (WindowRecord& w : m_so.m_windows) {
+            if (w.marqueeType >= kMarqueeUp && w.marqueeType <= kMarqueeRight) {
+                w.marqueeType = kMarqueeNone;
+            }
+        }
+        const int32_t current = m_so.m_currentWindow;
+        if (current >= 0 && current < kWindowCount) {
+            m_so.m_marqueeType = m_so.m_windows[current].marqueeType;
+        }
+        m_so.m_marqueeRunning = 0;
     }
     ~EffectsPaused() { m_so.m_stepping.Release(); }
     EffectsPaused(const EffectsPaused&) = delete;

@@ -384,11 +384,8 @@ int32_t CPOSLDisplay::FinishCharacterSetup(int32_t waitMs) {
         if (const auto reply = SettledReply(m_port, Clock())) {
             if (reply->size() >= 5) {
                 const int32_t active = static_cast<int8_t>((*reply)[4]);
-                for (size_t k = 0; k < m_codepageCmdIndex.size(); ++k) {
-                    if (m_codepageCmdIndex[k] == active) {
-                        m_codePage = m_codepageList[k];
-                        break;
-                    }
+                if (const int slot = SlotOfTable(active); slot >= 0) {
+                    m_codePage = m_codepageList[slot];
                 }
             }
             if (reply->size() >= 13) {
@@ -420,6 +417,7 @@ int32_t CPOSLDisplay::FinishCharacterSetup(int32_t waitMs) {
 }
 
 void CPOSLDisplay::ProbeScreenModes() {
+    m_screenModes.fill({});
     if (m_deviceModel != kModelKT310 && m_deviceModel != kModelGQ310) {
         return;
     }
@@ -485,14 +483,10 @@ void CPOSLDisplay::ProbeDisplayParameters() {
     // A reply too short for a byte leaves what that byte would set.
     if (b.size() >= 14) {
         m_screenMode = static_cast<int32_t>(b[13]) - 0x30;
-        for (const ScreenModeRecord& mode : m_screenModes) {
-            if (mode.id == m_screenMode && mode.rows > 0 && mode.columns > 0) {
-                m_deviceRows = m_rows = mode.rows;
-                m_deviceColumns = m_columns = mode.columns;
-                m_windows[0].height = mode.rows;
-                m_windows[0].width = mode.columns;
-                break;
-            }
+        if (const ScreenModeRecord* mode = ReportedScreenMode(m_screenMode)) {
+            SetDeviceSize(mode->rows, mode->columns);
+            m_windows[0].height = m_rows = m_deviceRows;
+            m_windows[0].width = m_columns = m_deviceColumns;
         }
     }
     m_defaultCodePage = m_codepageList[0];
@@ -510,19 +504,24 @@ void CPOSLDisplay::ProbeDisplayParameters() {
                 chosen = c.codePage;
             }
         }
-        if (!chosen) {
-            for (size_t k = 0; k < 16; ++k) {
-                if (m_codepageCmdIndex[k] == static_cast<int32_t>(selector) - 0x30) {
-                    chosen = m_codepageList[k];
-                    break;
-                }
-            }
+        if (const int slot = SlotOfTable(static_cast<int32_t>(selector) - 0x30, 16);
+            !chosen && slot >= 0) {
+            chosen = m_codepageList[slot];
         }
         if (chosen) {
             m_codePage = *chosen;
             m_defaultCodePage = *chosen;
         }
     }
+}
+
+const ScreenModeRecord* CPOSLDisplay::ReportedScreenMode(int32_t id) const {
+    for (const ScreenModeRecord& mode : m_screenModes) {
+        if (mode.id == id && mode.rows > 0 && mode.columns > 0) {
+            return &mode;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace miraxld

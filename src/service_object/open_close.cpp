@@ -61,10 +61,7 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
     settings.maximumX = m_maximumX;
     settings.maximumY = m_maximumY;
     ApplyModelSettings(m_deviceModel, settings);
-    // The screen and window storage bound every geometry: a registry text asking for more is
-    // clipped here, so no later copy can leave the buffers.
-    m_deviceRows = std::clamp(settings.deviceRows, 0, kScreenRows);
-    m_deviceColumns = std::clamp(settings.deviceColumns, 0, kWindowMaxColumns);
+    SetDeviceSize(settings.deviceRows, settings.deviceColumns);
     m_maximumX = settings.maximumX;
     m_maximumY = settings.maximumY;
     if (settings.screenModeList) {

@@ -1,5 +1,7 @@
 #include "service_object/pos_ldisplay.h"
 
+#include <algorithm>
+
 #include "trace/trace.h"
 
 namespace miraxld {
@@ -19,6 +21,30 @@ CPOSLDisplay::CPOSLDisplay(IPlatform& platform)
 CPOSLDisplay::~CPOSLDisplay() {
     TraceDestroyed(m_platform.DebugOutput());
     StopBackgroundWork();
+}
+
+int CPOSLDisplay::SlotOfCodePage(int32_t codePage) const {
+    for (size_t k = 0; k < m_codepageList.size(); ++k) {
+        if (m_codepageList[k] > 0 && m_codepageList[k] == codePage) {
+            return static_cast<int>(k);
+        }
+    }
+    return -1;
+}
+
+int CPOSLDisplay::SlotOfTable(int32_t table, int limit) const {
+    const int slots = std::min(limit, static_cast<int>(m_codepageCmdIndex.size()));
+    for (int k = 0; k < slots; ++k) {
+        if (m_codepageList[k] > 0 && m_codepageCmdIndex[k] == table) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+void CPOSLDisplay::SetDeviceSize(int32_t rows, int32_t columns) {
+    m_deviceRows = std::clamp(rows, 0, kScreenRows);
+    m_deviceColumns = std::clamp(columns, 0, kWindowMaxColumns);
 }
 
 }  // namespace miraxld

@@ -113,8 +113,12 @@ class CPOSLDisplay {
     // CharacterSetList, the initialisations, CharacterSet, the Unicode switch; returns 0 or
     // the extended code that fails the claim.
     int32_t FinishCharacterSetup(int32_t waitMs);
+    // Clears the records of any earlier display, then fills them from this display's reply.
     void ProbeScreenModes();
     void ProbeDisplayParameters();
+    // The mode the display reported under `id`, or null. Records never filled, or filled with
+    // a size that has no text area, match no identifier.
+    const ScreenModeRecord* ReportedScreenMode(int32_t id) const;
     // The registry route's slots from "CodepageList" and "CodepageCmdIndex".
     void FillSlotsFromRegistry();
 
@@ -140,6 +144,17 @@ class CPOSLDisplay {
     // blink step (display/blink.cpp).
     void MarqueeStep(int32_t window);
     void BlinkStep(int32_t window);
+
+    // The first code-page slot (of the first `limit`) that holds `codePage`, or whose table
+    // number is `table`; -1 if none. A slot without a code page (0 or -1) never matches: its
+    // table number (-1, or a registry text's) selects nothing the display offered.
+    int SlotOfCodePage(int32_t codePage) const;
+    int SlotOfTable(int32_t table, int limit = 256) const;
+
+    // DeviceRows and DeviceColumns, from the registry, a claim or a ScreenMode write, bounded
+    // to what the screen picture and a window record hold (8 rows, 64 columns), so that no
+    // later copy between them can leave the buffers.
+    void SetDeviceSize(int32_t rows, int32_t columns);
 
     // The CharacterSet write (display/character_set.cpp); SetPropertyNumber(5001) calls it.
     void WriteCharacterSet(int32_t number);

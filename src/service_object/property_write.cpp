@@ -93,9 +93,9 @@ void WriteCurrentWindow(CPOSLDisplay& so, int32_t number) {
 }
 
 // The row of window cells as the display's own scrolling takes it: the cell's code slots,
-// two bytes each in Unicode mode, else their low bytes.
-void SendFirstRow(CPOSLDisplay& so, const WindowRecord& w, bool unicodeEnd) {
-    CommandBuffer out;
+// two bytes each in Unicode mode, else their low bytes; then the end mark.
+void AppendFirstRow(CommandBuffer& out, const CPOSLDisplay& so, const WindowRecord& w,
+                    bool unicodeEnd) {
     for (int c = 0; c < StoredColumns(w); ++c) {
         for (uint16_t unit : w.At(0, c).code) {
             if (unit == 0) {
@@ -110,7 +110,6 @@ void SendFirstRow(CPOSLDisplay& so, const WindowRecord& w, bool unicodeEnd) {
     }
     out.Append(unicodeEnd ? CommandBytes(CMD_UNICODE_TEXT_END)
                           : CommandBytes(CMD_MARQUEE_TEXT_END));
-    out.SendTo(so.m_port);
 }
 
 void BuildMarqueeStrip(CPOSLDisplay& so, int32_t window, int32_t type) {
@@ -181,20 +180,25 @@ void WriteMarqueeType(CPOSLDisplay& so, int32_t type) {
     const bool stopping = type == kMarqueeNone || type == kMarqueeInit;
 
     if (wasStill && so.m_marqueeRunning != 0 && line != 0) {
+        // Start, text and end mark go as one write under the command flag: a timer resend
+        // landing between them would be taken, and scrolled, as part of the text.
+        CommandBuffer upload;
         if (line == 1 || line == 2) {
             if (type == kMarqueeRight || (type == kMarqueeLeft && RightToLeftCharacterSet(so))) {
                 if (unicodeKt910) {
-                    Send(so.m_port, MarqueeStart(static_cast<uint8_t>(line)));
+                    upload.Append(MarqueeStart(static_cast<uint8_t>(line)));
                 } else {
-                    Send(so.m_port, MarqueeLegacyStart(line));
+                    upload.Append(MarqueeLegacyStart(line));
                 }
             } else if (type == kMarqueeLeft && kt310) {
-                Send(so.m_port, MarqueeLineLeft(line));
+                upload.Append(MarqueeLineLeft(line));
             }
         } else if (line == 3 && type == kMarqueeLeft && kt310) {
-            Send(so.m_port, MarqueeLineLeft(3));
+            upload.Append(MarqueeLineLeft(3));
         }
-        SendFirstRow(so, w, unicodeKt910);
+        AppendFirstRow(upload, so, w, unicodeKt910);
+        BusyFlagGuard busy(so.m_commandBusy, so.Clock());
+        upload.SendTo(so.m_port);
         return;
     }
     if (wasMoving && stopping && line != 0) {
@@ -291,15 +295,11 @@ HResult WriteScreenMode(CPOSLDisplay& so, int32_t number) {
     so.RefreshScreen(index, 0, true);
 
     so.m_currentWindow = 0;
-    for (const ScreenModeRecord& mode : so.m_screenModes) {
-        if (mode.id != number) {
-            continue;
-        }
-        // Sizes beyond the screen picture would let later copies leave it.
-        const int32_t rows = std::clamp(mode.rows, 0, kScreenRows);
-        const int32_t columns = std::clamp(mode.columns, 0, kWindowMaxColumns);
-        so.m_deviceRows = rows;
-        so.m_deviceColumns = columns;
+    // An identifier the display did not report keeps the size; the display is still asked.
+    if (const ScreenModeRecord* mode = so.ReportedScreenMode(number)) {
+        so.SetDeviceSize(mode->rows, mode->columns);
+        const int32_t rows = so.m_deviceRows;
+        const int32_t columns = so.m_deviceColumns;
         WindowRecord& whole = so.m_windows[0];
         whole.height = whole.viewportHeight = rows;
         whole.width = whole.viewportWidth = columns;
@@ -311,7 +311,6 @@ HResult WriteScreenMode(CPOSLDisplay& so, int32_t number) {
         so.m_columns = columns;
         so.m_cursorRow = 0;
         so.m_cursorColumn = 0;
-        break;
     }
     Send(so.m_port, SelectScreenMode(static_cast<uint8_t>(number & 0xFF)));
     return OPOS_SUCCESS;

@@ -25,8 +25,8 @@ class CharacterSetTest : public DisplayTest {
     void SetList() {
         const std::pair<int32_t, int32_t> list[] = {{437, 0},   {9320, 1},  {850, 2},   {1252, 16},
                                                     {1255, 49}, {1256, 50}, {1258, 52}, {932, 244}};
-        so->m_codepageList.fill(0);
-        so->m_codepageCmdIndex.fill(0);
+        so->m_codepageList.fill(-1);  // empty, as the claim leaves the slots it does not fill
+        so->m_codepageCmdIndex.fill(-1);
         for (size_t i = 0; i < std::size(list); ++i) {
             so->m_codepageList[i] = list[i].first;
             so->m_codepageCmdIndex[i] = list[i].second;
@@ -45,6 +45,8 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
          Concat({kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
         {"unlisted code page keeps the table", u"KT110", u"", 20000, 1252, 7, 1, 866,
          Concat({kCharset0, {0x1B, 0x74, 7}}), 866, 866, 7},
+        {"an empty slot is no match", u"KT110", u"", 20000, 1252, 7, 1, -1,
+         Concat({kCharset0, {0x1B, 0x74, 7}}), -1, -1, 7},
         {"Unicode value selects no table", u"KT110", u"", 20000, 1252, 16, 1, 997, kCharset0, 997,
          997, 16},
         {"0a01 below 13000, Japanese single-byte", u"KT110", u"1d9c_0a01", 12000, 1252, 7, 1, 9320,

@@ -1,7 +1,9 @@
 // MarqueeType on the displays that scroll by themselves: the start command, the text upload and
 // the stop command as the simulator receives them, and the timer-driven marquee otherwise.
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "display/commands.h"
 #include "service_object/claim_fixture.h"
@@ -124,6 +126,66 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
         EXPECT_TRUE(rig.platform.timers.Active().empty());
         EXPECT_EQ(rig.sim->ScrollingText(line), "");
     }
+}
+
+// The moment the display has taken the scrolling start command, window 1's blink tick is fired
+// on a thread of its own and given time to write: a resend let in there lands in the upload.
+class TickAfterStart : public displaysim::SimulatedSerialDevice {
+  public:
+    explicit TickAfterStart(ClaimRig& rig)
+        : SimulatedSerialDevice(rig.sim, rig.platform.clock), m_rig(rig) {}
+    bool WriteByte(uint8_t byte) override {
+        const bool written = SimulatedSerialDevice::WriteByte(byte);
+        m_last = (m_last << 8 | byte) & 0xFFFFFF;
+        if (armed && m_last == 0x1B754A) {
+            armed = false;
+            resendHeldOff = m_rig.so->m_commandBusy.IsSet();
+            tick = std::thread([this] { m_rig.platform.timers.Fire(m_rig.so->m_blinkTimer[1]); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return written;
+    }
+    bool armed = false;
+    bool resendHeldOff = false;  // the flag every resend takes is held across the upload
+    std::thread tick;
+
+  private:
+    ClaimRig& m_rig;
+    uint32_t m_last = 0;
+};
+
+TEST(DisplayScrolling, ATimerResendNeverSplitsTheUpload) {
+    ClaimRig rig;
+    rig.Key(u"KT310", u"", kOwnProgId);
+    rig.Key(u"KT310", u"Port", u"COM3");
+    rig.Key(u"KT310", u"BaudRate", u"9600");
+    rig.Display(Sim("KT310", 183000));
+    TickAfterStart* device = nullptr;
+    rig.platform.serialFactory = [&] {
+        auto made = std::make_unique<TickAfterStart>(rig);
+        device = made.get();
+        return made;
+    };
+    rig.Open(u"KT310");
+    ASSERT_EQ(rig.Claim(), 0);
+    CPOSLDisplay& so = *rig.so;
+    ASSERT_EQ(so.SetPropertyNumber(3, 1), 0);
+    ASSERT_EQ(so.CreateWindow(0, 0, 1, 20, 1, 20, nullptr), 0);
+    ASSERT_EQ(so.DisplayText(u"Hi", kDispDtBlink, nullptr), 0);
+    ASSERT_EQ(so.CreateWindow(1, 0, 1, 20, 1, 24, nullptr), 0);
+    ASSERT_EQ(so.DisplayText(u"Sale", 0, nullptr), 0);
+    rig.sim->ClearReceived();
+    device->armed = true;
+
+    ASSERT_EQ(so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
+    ASSERT_TRUE(device->tick.joinable());
+    device->tick.join();
+    EXPECT_TRUE(device->resendHeldOff);
+    const Bytes upload = Cat({Bytes{0x1B, 0x75, 0x4A}, RowText(24, false), kTextEnd});
+    const Bytes got = rig.sim->Received();
+    ASSERT_GT(got.size(), upload.size()) << "the tick's resend follows";
+    EXPECT_EQ(Bytes(got.begin(), got.begin() + upload.size()), upload);
+    EXPECT_EQ(rig.sim->ScrollingText(2), "Sale" + std::string(20, ' '));
 }
 
 }  // namespace

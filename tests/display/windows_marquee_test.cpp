@@ -115,6 +115,27 @@ TEST_F(WindowsTest, TheStackHoldsFourWindowsAboveTheDisplay) {
     EXPECT_EQ(so->m_currentWindow, 3);
 }
 
+// CurrentWindow 0, then CreateWindow: window 1's record is made again while its blink or
+// marquee still ticks.
+TEST_F(WindowsTest, AWindowMadeAgainStartsWithoutTheOldTimers) {
+    for (int32_t attribute : {kDispDtBlink, kDispDtNormal}) {
+        SCOPED_TRACE(attribute == kDispDtBlink ? "blink" : "marquee");
+        Open(u"KT110", 2, 20);
+        ASSERT_EQ(Create(0, 0, 1, 10, 1, 15), 0);
+        ASSERT_EQ(Display(u"old", attribute), 0);
+        if (attribute == kDispDtNormal) {
+            ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
+        }
+        const TimerHandle old = platform.timers.Active().at(0).handle;
+        ASSERT_EQ(so->SetPropertyNumber(5003, 0), 0);
+        ASSERT_EQ(Create(0, 0, 1, 10, 1, 10), 0);
+        wire->Take();
+        EXPECT_TRUE(platform.timers.Active().empty());
+        EXPECT_FALSE(platform.timers.Fire(old));
+        EXPECT_TRUE(wire->Take().empty()) << "nothing paints the old text into the new window";
+    }
+}
+
 TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
     const struct {
         const char* what;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display/commands.h"
@@ -123,10 +124,19 @@ class LoaderRig {
 
 TEST(FirmwareUpdate, BlockLoaderWritesTheImageFromTheTopAddressDown) {
     LoaderRig rig("RMX910");
+    rig.so->m_currentWindow = 1;  // whose marquee runs
+    rig.so->m_windows[1].marqueeType = rig.so->m_marqueeType = kMarqueeLeft;
+    rig.so->CreateMarqueeTimer(1);
     const Bytes image = Image(kBlockImage);
     int32_t rc = 0;
     EXPECT_EQ(rig.Update(image, &rc), kS_OK);
     EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(rig.platform.timers.Active().empty());
+    int32_t mirror = -1, record = -1;
+    rig.so->GetPropertyNumber(5014, &mirror);
+    ASSERT_EQ(rig.so->SetPropertyNumber(5003, 1), 0);  // reloads the mirrors from window 1
+    rig.so->GetPropertyNumber(5014, &record);
+    EXPECT_EQ(std::pair(mirror, record), std::pair(0, 0)) << "the update stopped the marquee";
     EXPECT_EQ(rig.so->m_resultCode, 0);
     EXPECT_EQ(rig.Messages(), std::vector<std::u16string>{u"ISP Success!!!"});
 

@@ -57,6 +57,7 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
     kt310Unlisted.parameterCodePage = 'e';
     displaysim::SimConfig kt310 = Sim("KT310", 102);
     kt310.activeScreenMode = 2;
+    kt310.screenModes = {{1, 3, 32}, {2, 12, 100}, {3, 2, 20}};  // more than the storage holds
     kt310.parameterCodePage = '2';
     displaysim::SimConfig listed = Sim("KT110", 13000);
     listed.codePages = {{0, "CP437 "}, {5, "932"},  {6, "936"}, {7, "949"},
@@ -116,7 +117,7 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
          150001, kWideSlots, kWideList, 437, 997, 1, 2, 20, Cat({CMD_QUERY_VERSION_EX, kOem}), 300},
         {"KT310: no acknowledgements, screen modes and parameters", u"KT310", kOwnProgId,
          {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}}, u"", kt310,
-         102, kSimSlots, u"437,850,1252,", 437, 850, 0, 4, 32,
+         102, kSimSlots, u"437,850,1252,", 437, 850, 0, 8, 64,
          Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup,
               CMD_QUERY_SCREEN_MODES, QueryParameter(0x01), QueryParameter(0x02),
               QueryParameter(0x1F), CMD_INITIALIZE}), 300},

@@ -227,19 +227,24 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
         {"not enabled", true, false, 2, 105, 2, 20, false},
         {"reported mode", true, true, 2, 0, 4, 32, true},
         {"unreported mode keeps the size", true, true, 9, 0, 2, 20, true},
+        {"mode 0, never reported, keeps the size", true, true, 0, 0, 2, 20, true},
+        {"a mode of an earlier display keeps the size", true, true, 7, 0, 2, 20, true},
         {"the mode in force only stops the timer", true, true, 3, 0, 2, 20, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        auto rig = Rig(kt310, row.claimed);
+        auto rig = Rig(kt310, false);
         CPOSLDisplay& so = *rig->so;
+        so.m_screenModes.back() = {7, 1, 16};  // left by an earlier claim of another display
+        if (row.claimed) {
+            ASSERT_EQ(rig->Claim(), 0);
+            ASSERT_EQ(so.SetPropertyNumber(3, row.enabled ? 1 : 0), 0);
+        }
         if (row.enabled) {
             ASSERT_EQ(so.CreateWindow(1, 0, 1, 10, 1, 30, nullptr), 0);
             ASSERT_EQ(so.DisplayText(u"Hello", 0, nullptr), 0);
             ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeLeft), 0);
             ASSERT_EQ(rig->platform.timers.Active().size(), 1u);
-        } else if (row.claimed) {
-            ASSERT_EQ(so.SetPropertyNumber(3, 0), 0);
         }
         rig->sim->ClearReceived();
         EXPECT_EQ(so.SetPropertyNumber(5025, row.mode), row.rc);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Wine suite: the win64 service object registered with regsvr32 in a throw-away Wine
 # prefix, the Wine test program driving it (COM5 is a pty that echoes, COM6 a pty served by
-# the display simulator, COM9 never exists), and the export checks of both DLLs.
+# the display simulator, COM9 never exists), the export checks of both DLLs, the setup tool's
+# checks (setup-tool-checks.sh) and the installer checks (installer-checks.sh), each in a fresh
+# copy of the prefix as wineboot left it.
 #   run-wine-suite.sh [win64 build dir] [native build dir] [win32 build dir]
 # Ends with "Wine suite: N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
@@ -55,6 +57,7 @@ if ! wineboot -i >"$work/wineboot.log" 2>&1; then
     tail -n 20 "$work/wineboot.log"
 fi
 wineserver -w 2>/dev/null || true
+cp -a "$WINEPREFIX" "$work/pristine"
 
 serve_port 5 python3 "$here/pty_echo.py" || exit 1
 export MIRAXLD_TEST_ECHO_PORT=5 MIRAXLD_TEST_MISSING_PORT=9
@@ -110,6 +113,11 @@ if [ "$gtest_status" -ne 0 ] || [ "$failed_cases" -ne 0 ]; then
     [ "$failed_cases" -eq 0 ] && { failed=$((failed + 1)); tail -n 40 "$work/gtest.txt"; echo "  the test program ended with $gtest_status"; }
 fi
 [ "$skipped_cases" -ne 0 ] && grep '^\[  SKIPPED \]' "$work/cases.txt" | sed 's/^/  /'
+
+main_prefix=$WINEPREFIX
+. "$here/setup-tool-checks.sh"
+. "$here/installer-checks.sh"
+export WINEPREFIX=$main_prefix
 
 echo "Wine suite: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
