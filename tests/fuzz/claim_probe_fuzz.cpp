@@ -8,10 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "display_sim.h"
@@ -31,35 +30,20 @@ void Check(bool condition, int line = __builtin_LINE()) {
 }
 
 struct Family {
-    const char16_t* device;
-    bool oem;
-    const char* model;
-    const char16_t* usbKey;  // an OEM display's USB instance key
+    const char* model;       // also the device name
+    const char16_t* usbKey;  // the last digit of an OEM display's USB product, else null
 };
-
-constexpr char16_t kUsb[] = u"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1d9c&Pid_0a0";
-const Family kFamilies[] = {
-    {u"KT110", false, "KT110", nullptr},   {u"KT910", false, "KT910", nullptr},
-    {u"KT310", false, "KT310", nullptr},   {u"GQ310", false, "GQ310", nullptr},
-    {u"ZN610", false, "ZN610", nullptr},   {u"KT710", false, "KT710", nullptr},
-    {u"RMX910", false, "RMX910", nullptr}, {u"KT110", true, "KT110", u"1"},
-    {u"KT910", true, "KT910", u"3"},       {u"RMX110", true, "RMX110", u"5"},
-    {u"RMX910", true, "RMX910", u"6"},
-};
-// What the registry offers on the routes that read it.
-const std::set<int32_t> kRegistryPages = {437, 850, 1252, 997};
-
-class NoThreads : public IThreadStarter {
-  public:
-    bool Start(std::function<void()>) override { return false; }  // the monitor never runs
-};
-
-class FuzzPlatform : public testing::TestPlatform {
+const Family kFamilies[] = {{"KT110", nullptr},  {"KT910", nullptr}, {"KT310", nullptr},
+                            {"GQ310", nullptr},  {"ZN610", nullptr}, {"KT710", nullptr},
+                            {"RMX910", nullptr}, {"KT110", u"1"},    {"KT910", u"3"},
+                            {"RMX110", u"5"},    {"RMX910", u"6"}};
+// The virtual clock, and no monitor thread: the claim is all there is.
+class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
   public:
     IClock& Clock() override { return time; }
-    IThreadStarter& Threads() override { return none; }
+    IThreadStarter& Threads() override { return *this; }
+    bool Start(std::function<void()>) override { return false; }
     testing::SleepOnlyClock time;
-    NoThreads none;
 };
 
 // True when the digits of `n` appear in this order among `digits`.
@@ -74,7 +58,7 @@ bool AmongDigits(int32_t n, const std::string& digits) {
 
 bool Offered(int32_t page, const std::string& listed) {
     static const std::set<int32_t> builtIn = [] {
-        std::set<int32_t> pages(kRegistryPages);
+        std::set<int32_t> pages = {437, 850, 1252, 997};  // the registry's list
         for (auto table : {Kt910EarlyCodePages(), Rmx910EarlyCodePages(), Kt110EarlyCodePages()}) {
             pages.insert(table.begin(), table.end());
         }
@@ -96,23 +80,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const Family& family =
         kFamilies[input.ConsumeIntegralInRange<size_t>(0, std::size(kFamilies) - 1)];
+    const std::u16string device(family.model, family.model + std::strlen(family.model));
     FuzzPlatform platform;
-    const std::u16string key =
-        u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + std::u16string(family.device);
-    platform.registry.SetString(key, u"",
-                                family.oem ? u"QV.POSLDisplay.1" : u"MIRAXLD.POSLDisplay.1");
-    platform.registry.SetString(key, u"DeviceModel", family.device);
-    platform.registry.SetString(key, u"Port", u"COM1");
-    platform.registry.SetString(key, u"BaudRate", u"9600");
-    platform.registry.SetString(key, u"CodepageList", u"437,850,,1252,997");
-    platform.registry.SetString(key, u"CodepageCmdIndex", u"0,2,,16");
-    for (const char16_t* value : {u"DeviceRows", u"DeviceColumns"}) {
-        const std::string number = std::to_string(input.ConsumeIntegralInRange<int>(0, 300));
-        platform.registry.SetString(key, value, std::u16string(number.begin(), number.end()));
+    const std::u16string key = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + device;
+    const std::u16string rows(1, static_cast<char16_t>(u'0' + input.ConsumeIntegralInRange(0, 9)));
+    const std::u16string values[][2] = {
+        {u"", family.usbKey ? u"QV.POSLDisplay.1" : u"MIRAXLD.POSLDisplay.1"},
+        {u"DeviceModel", device},
+        {u"Port", u"COM1"},
+        {u"BaudRate", u"9600"},
+        {u"CodepageList", u"437,850,,1252,997"},
+        {u"CodepageCmdIndex", u"0,2,,16"},
+        {u"DeviceRows", rows},
+        {u"DeviceColumns", rows + u"0"}};
+    for (const auto& [name, value] : values) {
+        platform.registry.SetString(key, name, value);
     }
-    if (family.oem) {
-        platform.registry.SetString(
-            std::u16string(kUsb) + family.usbKey + u"\\A\\Device Parameters", u"PortName", u"COM1");
+    if (family.usbKey != nullptr) {
+        platform.registry.SetString(u"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1d9c&Pid_0a0" +
+                                        std::u16string(family.usbKey) + u"\\A\\Device Parameters",
+                                    u"PortName", u"COM1");
         platform.registry.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", u"\\Device\\VCP0", u"COM1");
     }
 
@@ -132,38 +119,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ? usual
                 : input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, 40));
         std::vector<std::pair<int, uint8_t>> timed;
-        int delay = input.ConsumeIntegralInRange<int>(0, 700);
-        for (uint8_t b : bytes) {
+        const bool inList = kind == "version" || kind == "ready" || kind == "codepages";
+        for (int delay = input.ConsumeIntegralInRange<int>(0, 700); uint8_t b : bytes) {
             timed.emplace_back(delay, b);
             delay += input.ConsumeIntegralInRange<int>(0, 30);
-        }
-        answered += bytes.size() + 1;
-        for (uint8_t b : bytes) {  // the letter K names the Japanese table 9320
-            const bool inList = kind == "version" || kind == "ready" || kind == "codepages";
+            // The letter K names the Japanese table 9320.
             listed += !inList ? "" : (b == 'K' || b == 'k') ? "9320" : std::string(1, char(b));
         }
+        answered += bytes.size() + 1;
         return timed;
     };
     auto sim = std::make_shared<displaysim::DisplaySimulator>(config);
     platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.time); };
 
     CPOSLDisplay so(platform);
-    Check(so.OpenService(u"LineDisplay", family.device, nullptr, nullptr) == 0);
+    Check(so.OpenService(u"LineDisplay", device, nullptr, nullptr) == 0);
     const int64_t start = platform.time.NowMs();
     int32_t rc = -1;
     so.ClaimDevice(0, &rc);
     // The fixed waits (version 280 ms, readiness 3 s, three settled replies of up to 5 s) and
     // one list wait of about 500 ms per byte the display sent.
     Check(platform.time.NowMs() - start <= 20000 + 502 * static_cast<int64_t>(answered));
-    Check(rc == 0 ||
-          (rc == 111 && so.m_resultCodeExtended >= 10005 && so.m_resultCodeExtended <= 10007));
-    Check(so.m_claimed == (rc == 0 ? 1 : 0));
+    Check(so.m_claimed == (rc == 0) && (rc == 0 || (rc == 111 && so.m_resultCodeExtended >= 10005 &&
+                                                    so.m_resultCodeExtended <= 10007)));
 
-    Check(so.m_deviceRows >= 0 && so.m_deviceRows <= kScreenRows);
-    Check(so.m_deviceColumns >= 0 && so.m_deviceColumns <= kWindowMaxColumns);
     const WindowRecord& whole = so.m_windows[0];
-    Check(whole.height >= 0 && whole.height <= kWindowMaxRows);
-    Check(whole.width >= 0 && whole.width <= kWindowMaxColumns);
+    Check(so.m_deviceRows >= 0 && so.m_deviceRows <= kScreenRows && so.m_deviceColumns >= 0 &&
+          so.m_deviceColumns <= kWindowMaxColumns);
+    Check(whole.height >= 0 && whole.height <= kWindowMaxRows && whole.width >= 0 &&
+          whole.width <= kWindowMaxColumns);
     Check(whole.viewportHeight == so.m_deviceRows && whole.viewportWidth == so.m_deviceColumns);
 
     std::string item;
