@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -65,22 +66,6 @@ struct Event {
     int64_t at;
     int32_t status;
 };
-class EventLog : public IEventTarget {
-  public:
-    long GetIDOfName(std::u16string_view name, int32_t* dispid) override {
-        *dispid = name == u"SOStatusUpdate" ? 1 : 2;
-        return 0;
-    }
-    long InvokeMethod(int32_t dispid, int32_t argument) override {
-        std::lock_guard lock(mutex);
-        if (dispid == 1) {
-            events.push_back({Now(), argument});
-        }
-        return 0;
-    }
-    std::mutex mutex;
-    std::vector<Event> events;
-};
 
 class StressPlatform : public OnSystemTime<TestPlatform> {
   public:
@@ -89,18 +74,19 @@ class StressPlatform : public OnSystemTime<TestPlatform> {
 };
 
 struct Display {
-    const char16_t* device;
-    const char16_t* progId;
-    const char* model;
+    const char* model;  // also the device name
     int firmware;
     const char16_t* usbKey;  // an OEM display's USB instance key, else null
 };
 
-// One display, its cable, its service object and the thread that calls the object.
-class Rig {
+// One display, its cable, its service object, the thread that calls the object and the
+// Control Object's event target.
+class Rig : public IEventTarget {
   public:
     Rig(const Display& d, int number)
-        : display(d), port(u"COM" + std::u16string(1, u'0' + number)) {
+        : display(d),
+          device(d.model, d.model + std::strlen(d.model)),
+          port(u"COM" + std::u16string(1, u'0' + number)) {
         displaysim::SimConfig config;
         config.model = d.model;
         config.firmware = d.firmware;
@@ -109,13 +95,14 @@ class Rig {
             config.screenModes.clear();  // only the KT310 selects screen modes
         }
         sim = std::make_shared<displaysim::DisplaySimulator>(config);
-        const std::u16string key = kDeviceKeys + std::u16string(d.device);
-        const std::u16string values[][2] = {{u"", d.progId},
-                                            {u"Port", port},
-                                            {u"BaudRate", u"9600"},
-                                            {u"DeviceModel", d.device},
-                                            {u"DeviceRows", modes ? u"2" : u""},
-                                            {u"DeviceColumns", modes ? u"20" : u""}};
+        const std::u16string key = kDeviceKeys + device;
+        const std::u16string values[][2] = {
+            {u"", d.usbKey ? u"QV.POSLDisplay.1" : u"MIRAXLD.POSLDisplay.1"},
+            {u"Port", port},
+            {u"BaudRate", u"9600"},
+            {u"DeviceModel", device},
+            {u"DeviceRows", modes ? u"2" : u""},
+            {u"DeviceColumns", modes ? u"20" : u""}};
         for (const auto& [name, value] : values) {
             platform.shared.SetString(key, name, value);
         }
@@ -147,6 +134,18 @@ class Rig {
     int64_t PluggedSince() {
         std::lock_guard lock(mutex);
         return cable.back().second ? cable.back().first : INT64_MAX;
+    }
+
+    long GetIDOfName(std::u16string_view name, int32_t* dispid) override {
+        *dispid = name == u"SOStatusUpdate" ? 1 : 2;
+        return 0;
+    }
+    long InvokeMethod(int32_t dispid, int32_t status) override {
+        std::lock_guard lock(mutex);
+        if (dispid == 1) {
+            events.push_back({Now(), status});
+        }
+        return 0;
     }
 
     template <class F>
@@ -184,11 +183,11 @@ class Rig {
             so = std::make_unique<CPOSLDisplay>(platform);
         }
         const int32_t rc = Timed("OpenService", kStopBoundMs, [&] {
-            return so->OpenService(u"LineDisplay", display.device, &log, nullptr);
+            return so->OpenService(u"LineDisplay", device, this, nullptr);
         });
         if (rc == 0) {
-            std::lock_guard lock(log.mutex);
-            log.events.clear();  // what the monitor of the previous claim reported
+            std::lock_guard lock(mutex);
+            events.clear();  // what the monitor of the previous claim reported
             monitorStart = -1;
             foreign = false;
         }
@@ -237,9 +236,6 @@ class Rig {
         a[3] = Arg(3, 1, columns - a[1]);
         a[4] = args[4] % 2 == 0 ? Arg(5, a[2], 12) : a[2];  // taller or wider than the viewport
         a[5] = args[4] % 2 == 1 ? Arg(5, a[3], 64) : a[3];
-        for (int i = 0; i < 6 && args[6] % 10 == 0; ++i) {
-            a[i] = Arg(i, -1, 70);  // anything at all
-        }
         return so->CreateWindow(a[0], a[1], a[2], a[3], a[4], a[5], nullptr);
     }
 
@@ -261,7 +257,7 @@ class Rig {
             default:  // a device whose key names another service object: refused
                 foreign = true;
                 Timed("OpenService", kStopBoundMs,
-                      [&] { return so->OpenService(u"LineDisplay", u"Foreign", &log, nullptr); });
+                      [&] { return so->OpenService(u"LineDisplay", u"Foreign", this, nullptr); });
         }
     }
     void Operate();
@@ -304,18 +300,19 @@ class Rig {
     }
 
     const Display& display;
+    const std::u16string device;
     const std::u16string port;
     StressPlatform platform;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
-    EventLog log;
     std::atomic<bool> hold{false};  // the check needs the display attached
     std::atomic<int64_t> replugAfter{0};
     std::mutex mutex;
     std::vector<std::pair<int64_t, bool>> cable;  // since the last check; first the state then
+    std::vector<Event> events;                    // SOStatusUpdate since the open
     uint64_t seed = 0;
     uint64_t schedule = 0;
     std::mt19937_64 rng;
-    uint32_t args[7] = {};
+    uint32_t args[6] = {};
     std::u16string text;
     std::unique_ptr<CPOSLDisplay> so;
     int64_t monitorStart = -1;  // when the running monitor thread was started, -1 for none
@@ -471,30 +468,27 @@ void Rig::Check() {
 }
 
 void Rig::CheckEvents() {
-    std::vector<Event> events;
+    std::vector<Event> seen;
     std::vector<std::pair<int64_t, bool>> states;
     {
-        std::scoped_lock lock(log.mutex, mutex);
-        events = log.events;
+        std::lock_guard lock(mutex);
+        seen = events;
         states.swap(cable);
         cable.push_back(states.back());
     }
-    if (monitorStart < 0 && !events.empty()) {
-        return Fail("SOStatusUpdate " + std::to_string(events.back().status) + " with no monitor");
-    }
     int32_t last = kOnline;  // the state the monitor assumes when it starts
-    for (const Event& e : events) {
+    for (const Event& e : seen) {
         if (e.status == last) {
             Fail("SOStatusUpdate " + std::to_string(e.status) + " twice, at " +
                  std::to_string(e.at));
         }
         last = e.status;
     }
-    for (size_t i = 0; i < states.size() && monitorStart >= 0; ++i) {
+    for (size_t i = 0; i < states.size(); ++i) {
         const int64_t from = std::max(states[i].first, monitorStart);
         const int64_t to = i + 1 < states.size() ? states[i + 1].first : Now();
         int32_t reported = kOnline;
-        for (const Event& e : events) {
+        for (const Event& e : seen) {
             reported = e.at < to ? e.status : reported;
         }
         if (to - from >= kHeldMs && reported != (states[i].second ? kOnline : kOffline)) {
@@ -531,11 +525,11 @@ void Cables(std::vector<std::unique_ptr<Rig>>& rigs, uint64_t seed, std::atomic<
 
 int Run(int seconds, uint64_t seed) {
     static const Display kDisplays[] = {
-        {u"KT110", u"MIRAXLD.POSLDisplay.1", "KT110", 13000, nullptr},
-        {u"KT910", u"QV.POSLDisplay.1", "KT910", 236000,
+        {"KT110", 13000, nullptr},
+        {"KT910", 236000,
          u"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1d9c&Pid_0a03\\A\\Device Parameters"},
-        {u"KT310", u"MIRAXLD.POSLDisplay.1", "KT310", 183000, nullptr},
-        {u"ZN610", u"MIRAXLD.POSLDisplay.1", "ZN610", 236000, nullptr},
+        {"KT310", 183000, nullptr},
+        {"ZN610", 236000, nullptr},
     };
     std::vector<std::unique_ptr<Rig>> rigs;
     for (const Display& d : kDisplays) {
