@@ -17,10 +17,13 @@ CPOSLDisplay::CPOSLDisplay(IPlatform& platform)
 
 // A Control Object that releases the object without CloseService would leave the window
 // timers and the monitor thread running on freed memory: they are stopped here as CloseService
-// stops them (nothing to do after a CloseService). Destroying m_port closes the link.
+// stops them (nothing to do after a CloseService). A timer callback already under way (deleting
+// its timer does not wait for it) is waited for at the lifeline; later ones touch nothing.
+// Destroying m_port closes the link.
 CPOSLDisplay::~CPOSLDisplay() {
     TraceDestroyed(m_platform.DebugOutput());
     StopBackgroundWork();
+    m_lifeline->End();
 }
 
 int CPOSLDisplay::SlotOfCodePage(int32_t codePage) const {

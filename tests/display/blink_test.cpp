@@ -85,6 +85,21 @@ TEST_F(BlinkTest, RestoreShowsTheCopyTakenWhenTheBlinkStarted) {
     EXPECT_EQ(ScreenRow(1), "XY   ");
 }
 
+// A tick that comes while DisplayText stops the blink must not bring the earlier text back.
+TEST_F(BlinkTest, NormalTextOverABlinkIsWhatTheDisplayShows) {
+    for (const uint8_t phaseShown : {0, 1}) {
+        SetUpWindow();
+        Display(u"AB", kDispDtBlink);
+        Window(1).blinkPhase = Window(1).blinkPhaseShown = phaseShown;
+        platform.timers.beforeDelete = [this](TimerHandle timer) { platform.timers.Fire(timer); };
+        so->DisplayTextAt(0, 0, u"XY", kDispDtNormal, nullptr);
+        platform.timers.beforeDelete = nullptr;
+        EXPECT_EQ(ScreenRow(1), "XY   ") << int(phaseShown);
+        const Bytes sent = wire->Take();
+        EXPECT_EQ(Bytes(sent.end() - 5, sent.end()), Ascii("XY   ")) << int(phaseShown);
+    }
+}
+
 TEST_F(BlinkTest, ClearTextStopsTheBlink) {
     SetUpWindow();
     Display(u"AB", kDispDtBlink);
@@ -97,6 +112,18 @@ TEST_F(BlinkTest, ClearTextStopsTheBlink) {
     Window(1).blinkPhaseShown = 1;
     so->BlinkStep(1);  // a tick that was already running: no timer, nothing to restore
     EXPECT_EQ(ScreenRow(1), "     ");
+}
+
+// The queue may already have started a tick when the timer is deleted; it may even run after
+// the object is gone.
+TEST_F(BlinkTest, ATickAfterTheObjectIsGoneTouchesNothing) {
+    SetUpWindow();
+    Display(u"AB", kDispDtBlink);
+    const std::function<void()> lateTick = platform.timers.Active().at(0).callback;
+    so.reset();
+    wire->Take();
+    lateTick();
+    EXPECT_TRUE(wire->Take().empty());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ using RealTimePlatform = OnSystemTime<DisplayTestPlatform>;
 class CountingDisplay : public CPOSLDisplay {
   public:
     using CPOSLDisplay::CPOSLDisplay;
+    ~CountingDisplay() override { m_lifeline->End(); }  // no step into a half-destroyed object
     int32_t StepEffects(int32_t window) override {
         const int inside = m_inside.fetch_add(1) + 1;
         m_mostInside = std::max(m_mostInside.load(), inside);

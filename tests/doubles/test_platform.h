@@ -55,6 +55,8 @@ class ManualTimers : public ITimerService {
     bool Fire(TimerHandle timer);
     std::vector<Timer> Active() const;
     size_t CreatedCount() const { return m_created; }
+    // Runs first in every Delete, with the timer still there: a tick the queue starts just then.
+    std::function<void(TimerHandle)> beforeDelete;
 
   private:
     mutable std::mutex m_mutex;
@@ -63,16 +65,17 @@ class ManualTimers : public ITimerService {
     size_t m_created = 0;
 };
 
-// Real detached threads, counted, so tests can wait for them.
+// Real detached threads, counted, so tests can wait for them. A thread shares its count with
+// the starter, so it may finish after the starter is gone.
 class CountingThreads : public IThreadStarter {
   public:
     bool Start(std::function<void()> body) override;
     int Started() const { return m_started.load(); }
-    int Running() const { return m_running.load(); }
+    int Running() const { return m_running->load(); }
 
   private:
     std::atomic<int> m_started{0};
-    std::atomic<int> m_running{0};
+    std::shared_ptr<std::atomic<int>> m_running = std::make_shared<std::atomic<int>>(0);
 };
 
 class RecordingMessages : public IUserMessages {

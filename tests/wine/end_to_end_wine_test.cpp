@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,7 @@
 
 #include "com/com_owners.h"
 #include "control_object.h"
+#include "dll_exports.h"
 
 namespace {
 
@@ -303,6 +305,64 @@ TEST_F(EndToEnd, StatusUpdatesFollowThePortInTheSerialPortList) {
         lines = LogLinesFrom(start);
     }
     EXPECT_NE(TextOf(lines).find("back again"), std::string::npos);
+}
+
+// The application may let go of the service object without CloseService while the port
+// monitor is about to report a change, or from inside its status handler on the monitor thread,
+// where it may also close the service: every call returns, the change is reported once and the
+// object is destroyed.
+TEST_F(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    const auto canUnload =
+        miraxld::testco::ExportOf<CanUnloadFn>(GetModuleHandleW(L"MIRAXLD.dll"), "DllCanUnloadNow");
+    ASSERT_NE(canUnload, nullptr);
+    m_co.Drop();
+    enum class Way { kDropAtOnce, kCloseInHandler, kDropInHandler };
+    for (const Way way : {Way::kDropAtOnce, Way::kCloseInHandler, Way::kDropInHandler}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        SerialCommEntry entry(SimPort());
+        ASSERT_EQ(entry.Add(), ERROR_SUCCESS);
+        {
+            ControlObject co;
+            ASSERT_EQ(co.Create(), S_OK);
+            std::atomic<bool> armed{false};
+            std::atomic<bool> returned{false};
+            co.Events().handler = [&] {
+                if (!armed.exchange(false)) {
+                    return;
+                }
+                if (way == Way::kCloseInHandler) {
+                    co.Call(L"CloseService", {});
+                } else if (way == Way::kDropInHandler) {
+                    co.Drop();
+                }
+                returned = true;
+            };
+            ASSERT_EQ(co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).number, 0);
+            ASSERT_EQ(co.Call(L"ClaimDevice", {L"1000"}).number, 0);
+            // The first pass finds a pty without modem lines: off. The next one runs 200 ms on.
+            for (int i = 0; i < 150 && co.Events().Take().empty(); ++i) {
+                std::this_thread::sleep_for(20ms);
+            }
+            armed = true;
+            ASSERT_EQ(entry.Remove(), ERROR_SUCCESS);
+            if (way == Way::kDropAtOnce) {
+                co.Drop();
+            }
+            for (int i = 0; i < 150 && !returned; ++i) {
+                std::this_thread::sleep_for(20ms);
+            }
+            EXPECT_TRUE(returned);
+            const std::vector<EventRecord> events = co.Events().Take();
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
+        }
+        HRESULT unload = S_FALSE;
+        for (int i = 0; i < 150 && (unload = canUnload()) != S_OK; ++i) {
+            std::this_thread::sleep_for(20ms);
+        }
+        EXPECT_EQ(unload, S_OK) << "the object was never destroyed";
+    }
 }
 
 }  // namespace
