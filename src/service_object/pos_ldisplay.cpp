@@ -46,6 +46,8 @@ int CPOSLDisplay::SlotOfTable(int32_t table, int limit) const {
 }
 
 void CPOSLDisplay::SetDeviceSize(int32_t rows, int32_t columns) {
+    // Timer steps resend the screen under the command flag and read the size meanwhile.
+    BusyFlagGuard busy(m_commandBusy, Clock());
     m_deviceRows = std::clamp(rows, 0, kScreenRows);
     m_deviceColumns = std::clamp(columns, 0, kWindowMaxColumns);
 }

@@ -126,6 +126,37 @@ class AbsentSerialDevice : public ISerialDevice {
     bool ModemStatus(uint32_t*) override { return false; }
 };
 
+// The in-memory registry for tests whose threads read it while another changes it (a cable is
+// pulled while the port monitor lists the serial ports).
+class SharedRegistry : public IRegistry {
+  public:
+    void SetString(std::u16string_view key, std::u16string_view name, std::u16string_view data) {
+        std::lock_guard lock(m_mutex);
+        m_tree.SetString(key, name, data);
+    }
+    void DeleteValue(std::u16string_view key, std::u16string_view name) {
+        std::lock_guard lock(m_mutex);
+        m_tree.DeleteValue(key, name);
+    }
+    long QueryString(std::u16string_view key, std::u16string_view name,
+                     std::u16string* data) override {
+        std::lock_guard lock(m_mutex);
+        return m_tree.QueryString(key, name, data);
+    }
+    long EnumSubKeys(std::u16string_view key, std::vector<std::u16string>* names) override {
+        std::lock_guard lock(m_mutex);
+        return m_tree.EnumSubKeys(key, names);
+    }
+    long EnumValues(std::u16string_view key, std::vector<RegistryValue>* values) override {
+        std::lock_guard lock(m_mutex);
+        return m_tree.EnumValues(key, values);
+    }
+
+  private:
+    std::mutex m_mutex;
+    RegistryTree m_tree;
+};
+
 // The whole platform, with every part replaceable. Code-page conversion is the real one of the
 // native platform: it is deterministic and is itself under test.
 class TestPlatform : public IPlatform {

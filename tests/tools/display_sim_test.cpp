@@ -28,8 +28,9 @@ TEST(DisplaySim, ShowsTextAsAPersonWouldSeeIt) {
     Send(sim, B({0x24, 0x03, 0x02, 'O', 'K'}));
     EXPECT_EQ(sim.ScreenLines()[0], "Total               ");
     EXPECT_EQ(sim.ScreenLines()[1], "  OK                ");
-    // Unicode run: home, 16-bit table, left-to-right mark, "AB", end.
-    Send(sim, B({0x0B, 0x1B, 0x74, 0xFF, 0x0E, 0x20, 'A', 0, 'B', 0, 0, 0, 'x'}));
+    // Unicode run: home, 16-bit table, left-to-right mark, "A", reverse split, "B", end.
+    Send(sim, B({0x0B, 0x1B, 0x74, 0xFF, 0x0E, 0x20, 'A', 0, 0x1F, 0x72}));
+    Send(sim, B({0x01, 'B', 0, 0, 0, 'x'}));
     EXPECT_EQ(sim.ScreenLines()[0].substr(0, 5), "ABxal");
     Send(sim, B({0x0C}));
     EXPECT_EQ(sim.ScreenLines()[0], std::string(20, ' '));
@@ -106,6 +107,17 @@ TEST(DisplaySim, InProcessDeviceDeliversRepliesOnTheTestClock) {
     uint8_t byte = 0;
     EXPECT_EQ(device->Read(&byte, 1), 1);
     EXPECT_EQ(byte, 0xAA);
+    // A pulled cable kills the open device until it is reopened after the display is back.
+    device->WriteByte('X');
+    SimulatedSerialDevice::Unplug(*sim);
+    EXPECT_FALSE(device->WriteByte('Y'));
+    SimulatedSerialDevice::Replug(*sim);
+    EXPECT_FALSE(device->WriteByte('Y'));
+    EXPECT_EQ(sim->ScreenLines()[0], std::string(20, ' '));  // the display restarted
+    device->Close();
+    ASSERT_TRUE(device->Open(3, 9600));
+    EXPECT_TRUE(device->WriteByte('Z'));
+    EXPECT_EQ(sim->ScreenLines()[0].substr(0, 1), "Z");
     SimulatedSerialDevice::ControlsOf(sim.get()).portMissing = true;
     device->Close();
     EXPECT_FALSE(device->Open(3, 9600));
