@@ -49,7 +49,10 @@ PosLDisplayObject::PosLDisplayObject(IUnknown* outer)
     ObjectCreated();
 }
 
+// Released without CloseService, the core still has its timers and its monitor thread, which
+// fires through the adapters: both are stopped before any member goes.
 PosLDisplayObject::~PosLDisplayObject() {
+    m_core.StopBackgroundWork();
     ObjectDestroyed();
 }
 
@@ -95,10 +98,17 @@ ULONG PosLDisplayObject::InnerUnknown::AddRef() {
     return ++m_owner.m_refs;
 }
 
+// The last reference may go inside the Control Object's status handler, which runs on the port
+// monitor thread: that thread still has to unwind out of the handler through this object (the
+// event adapter, the core), so the object then lives until the thread's very end and is
+// destroyed there as its last action.
 ULONG PosLDisplayObject::InnerUnknown::Release() {
     const ULONG left = --m_owner.m_refs;
     if (left == 0) {
-        delete &m_owner;
+        PosLDisplayObject* const owner = &m_owner;
+        if (!owner->m_core.DeferDestructionToMonitorEnd([owner] { delete owner; })) {
+            delete owner;
+        }
     }
     return left;
 }

@@ -107,8 +107,10 @@ class PosLDisplayObject final : public IPOSLDisplay, public IConnectionPointCont
     InnerUnknown m_inner;
     IUnknown* const m_controlling;
     std::atomic<ULONG> m_refs{0};
-    CPOSLDisplay m_core;
+    // Members go in reverse order: the adapters the core's monitor thread fires through are
+    // declared before the core, so that they outlive it.
     std::vector<std::unique_ptr<EventTargetAdapter>> m_adapters;
+    CPOSLDisplay m_core;
     std::mutex m_typeInfoMutex;
     ComPtr<ITypeInfo> m_typeInfo;
     ComPtr<ITypeInfo> m_vtableTypeInfo;

@@ -231,13 +231,20 @@ HResult CPOSLDisplay::DisplayText(std::u16string_view data, int32_t attribute, i
         m_codePage = codePage;
     }
     std::copy(cells.begin(), cells.end(), m_textCells.begin());
-    PutCells(window, static_cast<int32_t>(cells.size()), attribute);
-    if (IsBlinkAttribute(attribute)) {
-        w.lastAttribute = attribute;
-        StartWindowBlink(*this, window);
-    } else {
+    if (!IsBlinkAttribute(attribute)) {
+        // The blink stops before the text goes in, not after: a blink step between the two
+        // would put the window's blanks or its copy of the earlier text over the new text,
+        // and the resend below would send that.
         DeleteBlinkTimer(window);
+    }
+    {
+        // For the same reason no step runs until a blinking text has its new blink copy.
+        BusyFlagGuard stepping(m_stepping, Clock());
+        PutCells(window, static_cast<int32_t>(cells.size()), attribute);
         w.lastAttribute = attribute;
+        if (IsBlinkAttribute(attribute)) {
+            StartWindowBlink(*this, window);
+        }
     }
     if (w.marqueeType == kMarqueeInit) {
         return Finish(OPOS_SUCCESS, pRC);  // stored for the marquee, not shown yet

@@ -75,7 +75,9 @@ HResult CPOSLDisplay::ClaimDevice(int32_t /*timeout*/, int32_t* pRC) {
     // Marked running before the thread exists, so that a CloseService right after the claim
     // waits for the thread instead of racing its start.
     m_monitorEnded = 0;
-    if (!Platform().Threads().Start([this] { PortMonitorThread(); })) {
+    m_monitorThread = std::make_shared<MonitorThreadState>(*this);
+    if (!Platform().Threads().Start([this, self = m_monitorThread] { PortMonitorThread(self); })) {
+        m_monitorThread.reset();
         m_monitorEnded = 1;  // no thread: nothing to wait for
     }
 

@@ -20,8 +20,8 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
                                   std::u16string_view deviceName, IEventTarget* dispatch,
                                   int32_t* pRC) {
     // An object opened again without a CloseService between: what the earlier open left
-    // running would outlive the flags reset below, so it is stopped first. This also leaves
-    // every timer handle cleared.
+    // running would outlive the flags reset below, so it is stopped first, and the claim's link
+    // with its monitor. This also leaves every timer handle cleared.
     StopBackgroundWork();
     m_deviceName = std::u16string(deviceName);
     // The two semaphores are members that live as long as the object; a timer step still
@@ -51,6 +51,10 @@ HResult CPOSLDisplay::OpenService(std::u16string_view /*deviceClass*/,
     } else if (m_serviceProgId == kProgIdOem) {
         m_brand = kBrandOem;
     } else {
+        // The other properties keep their values, but a claim whose monitor and link are gone
+        // is no claim: Claimed reads 0, and a later ClaimDevice probes the display again
+        // instead of answering 0 over a closed link.
+        m_claimed = 0;
         return Fail(OPOS_E_ILLEGAL, kExtUnknownServiceProgId, pRC);
     }
 
@@ -192,9 +196,30 @@ HResult CPOSLDisplay::CloseService(int32_t* pRC) {
 void CPOSLDisplay::StopBackgroundWork() {
     DeleteAllWindowTimers();
     m_monitorRun = 0;
+    const bool hadMonitor = m_monitorThread != nullptr;
+    if (hadMonitor && m_monitorThread.get() == CurrentMonitorThread()) {
+        m_monitorThread->released = true;
+        m_monitorEnded = 1;
+    }
     while (m_monitorEnded.load() != 1) {
         Clock().SleepMs(kMonitorPollMs);
     }
+    m_monitorThread.reset();
+    // The link was the thread's to keep open; its last pass may have reopened it.
+    if (hadMonitor) {
+        m_port.Close();
+    }
+}
+
+bool CPOSLDisplay::DeferDestructionToMonitorEnd(std::function<void()> destroy) {
+    MonitorThreadState* const current = CurrentMonitorThread();
+    if (current == nullptr || current->owner != this) {
+        return false;
+    }
+    StopBackgroundWork();
+    current->released = true;
+    current->last = std::move(destroy);
+    return true;
 }
 
 }  // namespace miraxld

@@ -17,10 +17,13 @@ CPOSLDisplay::CPOSLDisplay(IPlatform& platform)
 
 // A Control Object that releases the object without CloseService would leave the window
 // timers and the monitor thread running on freed memory: they are stopped here as CloseService
-// stops them (nothing to do after a CloseService). Destroying m_port closes the link.
+// stops them (nothing to do after a CloseService). A timer callback already under way (deleting
+// its timer does not wait for it) is waited for at the lifeline; later ones touch nothing.
+// Destroying m_port closes the link.
 CPOSLDisplay::~CPOSLDisplay() {
     TraceDestroyed(m_platform.DebugOutput());
     StopBackgroundWork();
+    m_lifeline->End();
 }
 
 int CPOSLDisplay::SlotOfCodePage(int32_t codePage) const {
@@ -43,6 +46,8 @@ int CPOSLDisplay::SlotOfTable(int32_t table, int limit) const {
 }
 
 void CPOSLDisplay::SetDeviceSize(int32_t rows, int32_t columns) {
+    // Timer steps resend the screen under the command flag and read the size meanwhile.
+    BusyFlagGuard busy(m_commandBusy, Clock());
     m_deviceRows = std::clamp(rows, 0, kScreenRows);
     m_deviceColumns = std::clamp(columns, 0, kWindowMaxColumns);
 }

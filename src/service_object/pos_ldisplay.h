@@ -25,6 +25,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,7 +37,9 @@
 #include "events/event_sink.h"
 #include "platform/platform.h"
 #include "service_object/busy_flag.h"
+#include "service_object/lifeline.h"
 #include "service_object/result_codes.h"
+#include "transport/port_monitor.h"
 #include "transport/serial_port.h"
 
 namespace miraxld {
@@ -93,14 +96,16 @@ class CPOSLDisplay {
     HResult SetBitmap(int32_t bitmapNumber, std::u16string_view fileName, int32_t width,
                       int32_t alignmentX, int32_t alignmentY, int32_t* pRC);
 
-    // ---- The object's own virtual operations, in slot order. Each returns 0. ----
+    // ---- The object's own virtual operations, in slot order. Each returns 0. A class that
+    // overrides one ends m_lifeline in its own destructor, so that no timer step enters it
+    // half-destroyed. ----
     virtual int32_t RefreshScreen(int32_t window, int32_t attribute, bool resend);
     virtual int32_t UpdateScreenFromWindow(int32_t window);
     virtual int32_t StepEffects(int32_t window);
     virtual int32_t PutCells(int32_t window, int32_t count, int32_t attribute);
 
-    // The port monitor thread's body (transport/port_monitor.cpp).
-    void PortMonitorThread();
+    // The port monitor thread's body (transport/port_monitor.cpp), with the thread's own state.
+    void PortMonitorThread(const std::shared_ptr<MonitorThreadState>& self);
 
     // ---- The probe steps of ClaimDevice (service_object/display_probe.cpp), in claim order.
     // W is the version wait time; `reference` the clock reading the waits are measured from. ----
@@ -130,12 +135,22 @@ class CPOSLDisplay {
     void CreateBlinkTimer(int32_t window);
     // Deletes the marquee timer; clears the handle, marqueeTick and marqueeSteps.
     void DeleteMarqueeTimer(int32_t window);
-    // Deletes the blink timer; clears the handle and lastAttribute.
+    // Deletes the blink timer; clears the handle and, once a step under way is done,
+    // lastAttribute.
     void DeleteBlinkTimer(int32_t window);
     // The teardown of ReleaseDevice and CloseService: both timers of windows 1 to 4.
     void DeleteAllWindowTimers();
-    // The window timers and the monitor thread stopped; returns once the thread has ended.
+    // The window timers and the monitor thread stopped, and the link the thread kept closed;
+    // returns once the thread will touch the object no more. From the Control Object's event
+    // handler, on the monitor thread itself, that is at once: the thread ends as soon as the
+    // handler returns, and waiting for it there would wait for ever.
     void StopBackgroundWork();
+    // For an owner about to destroy the object. When the last reference goes inside the
+    // Control Object's event handler, on this object's monitor thread, the object must outlive
+    // the handler's return through it: the background work is stopped, `destroy` is kept for
+    // the thread to run as its very last action, and the call answers true. On any other
+    // thread it answers false and keeps nothing: destroy at once.
+    bool DeferDestructionToMonitorEnd(std::function<void()> destroy);
     // Timer callbacks. Each takes m_stepping, updates the window's step state and runs
     // StepEffects, which releases m_stepping when it is done.
     void MarqueeTimerTick(int32_t window);
@@ -279,6 +294,8 @@ class CPOSLDisplay {
     std::atomic<uint8_t> m_monitorEnded{1};
     std::atomic<int32_t> m_linkPowerState{0};
     std::atomic<int32_t> m_reportedPowerState{0};
+    // The running claim's monitor thread, or none.
+    std::shared_ptr<MonitorThreadState> m_monitorThread;
     // Held by the firmware loader while it owns the link; the monitor does not reopen it then.
     std::atomic<uint8_t> m_loaderOwnsLink{0};
     // Held by the monitor thread while a pass works on the link, so that taking the link for
@@ -298,6 +315,9 @@ class CPOSLDisplay {
     // Atomic because the timer callbacks read them while the method thread creates and deletes.
     std::array<std::atomic<TimerHandle>, kWindowCount> m_marqueeTimer{};
     std::array<std::atomic<TimerHandle>, kWindowCount> m_blinkTimer{};
+    // Shared with every timer callback, which may outlive its timer and the object; the
+    // destructor ends it before any member goes.
+    std::shared_ptr<Lifeline> m_lifeline = std::make_shared<Lifeline>();
 
     // Work fields of single operations.
     int32_t m_previousMarqueeType = 0;

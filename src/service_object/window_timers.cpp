@@ -1,4 +1,7 @@
 // Creating and deleting the blink and marquee timers of windows 1 to 3, and their callbacks.
+//
+// A callback may run after its timer was deleted, even after the object is gone: it holds the
+// object's lifeline (service_object/lifeline.h) and enters the object only through it.
 #include "service_object/pos_ldisplay.h"
 
 namespace miraxld {
@@ -18,15 +21,23 @@ void CPOSLDisplay::CreateMarqueeTimer(int32_t window) {
         return;  // a running timer keeps its period
     }
     m_marqueeTimer[window] = m_platform.Timers().Create(
-        kFirstTickMs, m_marqueePeriod, [this, window] { MarqueeTimerTick(window); });
+        kFirstTickMs, m_marqueePeriod, [lifeline = m_lifeline, this, window] {
+            if (const Lifeline::Pass pass{*lifeline}) {
+                MarqueeTimerTick(window);
+            }
+        });
 }
 
 void CPOSLDisplay::CreateBlinkTimer(int32_t window) {
     if (!HasTimers(window) || m_blinkTimer[window] != 0) {
         return;
     }
-    m_blinkTimer[window] = m_platform.Timers().Create(kFirstTickMs, m_blinkPeriod,
-                                                      [this, window] { BlinkTimerTick(window); });
+    m_blinkTimer[window] = m_platform.Timers().Create(
+        kFirstTickMs, m_blinkPeriod, [lifeline = m_lifeline, this, window] {
+            if (const Lifeline::Pass pass{*lifeline}) {
+                BlinkTimerTick(window);
+            }
+        });
 }
 
 void CPOSLDisplay::DeleteMarqueeTimer(int32_t window) {
@@ -47,6 +58,9 @@ void CPOSLDisplay::DeleteBlinkTimer(int32_t window) {
     }
     m_platform.Timers().Delete(m_blinkTimer[window]);
     m_blinkTimer[window] = 0;
+    // A tick already under way may still put the blink copy on the screen; once it is done,
+    // later ticks of the deleted timer find no timer and copy nothing.
+    BusyFlagGuard stepping(m_stepping, Clock());
     m_windows[window].lastAttribute = 0;
 }
 

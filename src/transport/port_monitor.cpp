@@ -3,6 +3,8 @@
 // change with one SOStatusUpdate.
 #include "transport/port_monitor.h"
 
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -16,6 +18,8 @@ namespace miraxld {
 namespace {
 
 constexpr int kPassSleepMs = 200;
+
+thread_local MonitorThreadState* t_monitorThread = nullptr;
 // A KT310 with this firmware drives neither DSR nor CTS, so a listed port means online.
 constexpr int32_t kLinelessKT310Firmware = 102;
 
@@ -106,6 +110,10 @@ std::optional<int32_t> CheckLink(CPOSLDisplay& so, const MonitoredPort& port,
 
 }  // namespace
 
+MonitorThreadState* CurrentMonitorThread() {
+    return t_monitorThread;
+}
+
 LoaderLinkHold::LoaderLinkHold(CPOSLDisplay& so) : m_so(so) {
     m_so.m_loaderOwnsLink.fetch_add(1);
     // Waits for a pass that read the flag before it was set to finish with the link.
@@ -116,11 +124,18 @@ LoaderLinkHold::~LoaderLinkHold() {
     m_so.m_loaderOwnsLink.fetch_sub(1);
 }
 
-void CPOSLDisplay::PortMonitorThread() {
+// Lifetime: the thread runs on the object, which its owner keeps until StopBackgroundWork has
+// seen the thread end, with one exception. The Control Object's event handler runs on this
+// thread and may stop it (CloseService, OpenService) or destroy the object from inside; the
+// thread then counts as ended at once, and once the handler returns it reads only its own
+// state, which it shares, never the object.
+void CPOSLDisplay::PortMonitorThread(const std::shared_ptr<MonitorThreadState>& self) {
+    t_monitorThread = self.get();
     m_monitorEnded = 0;
     m_linkPowerState = OPOS_PS_ONLINE;
     m_reportedPowerState = OPOS_PS_ONLINE;
     if (m_monitorRun.load() == 0) {
+        t_monitorThread = nullptr;
         m_monitorEnded = 1;
         return;
     }
@@ -146,14 +161,20 @@ void CPOSLDisplay::PortMonitorThread() {
         // service object, even into the firmware loader.
         if (*found != m_reportedPowerState.load()) {
             m_eventSink.FireStatusUpdate(*found);
+            if (self->released) {
+                t_monitorThread = nullptr;
+                const std::function<void()> last = std::move(self->last);
+                if (last) {
+                    last();
+                }
+                return;
+            }
             m_reportedPowerState = *found;
         }
     } while (m_monitorRun.load() != 0);
 
-    // CloseService closes the link before it clears the run flag; a reopen by the last pass
-    // must not outlive the service.
-    m_port.Close();
-    // The last access to the object: CloseService may destroy it as soon as it reads this.
+    t_monitorThread = nullptr;
+    // The last access to the object: its owner may destroy it as soon as it reads this.
     m_monitorEnded = 1;
 }
 

@@ -67,6 +67,7 @@ BENCHMARK(FullRefreshFourByThirtyTwo)->Unit(benchmark::kMicrosecond);
 class StepCountingDisplay : public CPOSLDisplay {
   public:
     using CPOSLDisplay::CPOSLDisplay;
+    ~StepCountingDisplay() override { m_lifeline->End(); }  // no step into a half-destroyed object
     int32_t StepEffects(int32_t window) override {
         steps.fetch_add(1, std::memory_order_relaxed);
         return CPOSLDisplay::StepEffects(window);

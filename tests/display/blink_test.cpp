@@ -84,5 +84,32 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     EXPECT_EQ(ScreenRow(1), "     ");
 }
 
+// A tick that comes while DisplayText stops the blink must not bring the earlier text back.
+TEST_F(BlinkTest, NormalTextOverABlinkIsWhatTheDisplayShows) {
+    for (const uint8_t phaseShown : {0, 1}) {
+        SetUpWindow();
+        Display(u"AB", kDispDtBlink);
+        Window(1).blinkPhase = Window(1).blinkPhaseShown = phaseShown;
+        platform.timers.beforeDelete = [this](TimerHandle timer) { platform.timers.Fire(timer); };
+        so->DisplayTextAt(0, 0, u"XY", kDispDtNormal, nullptr);
+        platform.timers.beforeDelete = nullptr;
+        EXPECT_EQ(ScreenRow(1), "XY   ") << int(phaseShown);
+        const Bytes sent = Take();
+        EXPECT_EQ(Bytes(sent.end() - 5, sent.end()), Ascii("XY   ")) << int(phaseShown);
+    }
+}
+
+// The queue may already have started a tick when the timer is deleted; it may even run after
+// the object is gone.
+TEST_F(BlinkTest, ATickAfterTheObjectIsGoneTouchesNothing) {
+    SetUpWindow();
+    Display(u"AB", kDispDtBlink);
+    const std::function<void()> lateTick = platform.timers.Active().at(0).callback;
+    so.reset();
+    wire->Take();
+    lateTick();
+    EXPECT_TRUE(wire->Take().empty());
+}
+
 }  // namespace
 }  // namespace miraxld::testing

@@ -1,5 +1,6 @@
 // Two windows marquee at once on the real timer service: each has its own timer, and their
-// steps never run at the same time. Meant to be run under ThreadSanitizer as well.
+// steps never run at the same time, nor while a screen mode changes the display's size.
+// Meant to be run under ThreadSanitizer as well.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -18,6 +19,7 @@ using RealTimePlatform = OnSystemTime<TestPlatform>;
 class CountingDisplay : public CPOSLDisplay {
   public:
     using CPOSLDisplay::CPOSLDisplay;
+    ~CountingDisplay() override { m_lifeline->End(); }  // no step into a half-destroyed object
     int32_t StepEffects(int32_t window) override {
         const int inside = m_inside.fetch_add(1) + 1;
         m_mostInside = std::max(m_mostInside.load(), inside);
@@ -59,9 +61,15 @@ TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
     EXPECT_NE(so.m_marqueeTimer[1], so.m_marqueeTimer[2]);
     EXPECT_NE(so.m_marqueeTimer[2], 0u);
 
+    // Screen modes change the display's size on window 0 while the steps resend the screen.
+    so.m_screenModes[0] = {1, 2, 20};
+    so.m_screenModes[1] = {2, 2, 20};
+    so.SetPropertyNumber(5003, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while ((so.m_steps[1] < 40 || so.m_steps[2] < 40) &&
-           std::chrono::steady_clock::now() < deadline) {
+    for (int32_t mode = 1;
+         (so.m_steps[1] < 40 || so.m_steps[2] < 40) && std::chrono::steady_clock::now() < deadline;
+         mode = 3 - mode) {
+        EXPECT_EQ(so.SetPropertyNumber(5025, mode), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     for (int32_t window = 2; window >= 1; --window) {

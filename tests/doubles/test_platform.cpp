@@ -18,6 +18,14 @@ TimerHandle ManualTimers::Create(int dueMs, int periodMs, std::function<void()> 
     return handle;
 }
 
+void ManualTimers::Delete(TimerHandle timer) {
+    if (beforeDelete) {
+        beforeDelete(timer);
+    }
+    std::lock_guard lock(m_mutex);
+    m_timers.erase(timer);
+}
+
 bool ManualTimers::Fire(TimerHandle timer) {
     std::function<void()> callback;
     {
@@ -43,10 +51,11 @@ std::vector<ManualTimers::Timer> ManualTimers::Active() const {
 
 bool CountingThreads::Start(std::function<void()> body) {
     ++m_started;
-    ++m_running;
-    std::thread([this, body = std::move(body)] {
+    ++*m_running;
+    std::thread([running = m_running, body = std::move(body)]() mutable {
         body();
-        --m_running;
+        body = nullptr;  // what the body holds goes before the thread counts as ended
+        --*running;
     }).detach();
     return true;
 }

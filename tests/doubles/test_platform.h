@@ -53,10 +53,7 @@ class ManualTimers : public ITimerService {
         std::function<void()> callback;
     };
     TimerHandle Create(int dueMs, int periodMs, std::function<void()> callback) override;
-    void Delete(TimerHandle timer) override {
-        std::lock_guard lock(m_mutex);
-        m_timers.erase(timer);
-    }
+    void Delete(TimerHandle timer) override;
     // Runs one tick of `timer` on the calling thread; false when it no longer exists.
     bool Fire(TimerHandle timer);
     std::vector<Timer> Active() const;
@@ -64,6 +61,8 @@ class ManualTimers : public ITimerService {
         std::lock_guard lock(m_mutex);
         return m_next - 1;
     }
+    // Runs first in every Delete, with the timer still there: a tick the queue starts just then.
+    std::function<void(TimerHandle)> beforeDelete;
 
   private:
     mutable std::mutex m_mutex;
@@ -71,16 +70,17 @@ class ManualTimers : public ITimerService {
     TimerHandle m_next = 1;
 };
 
-// Real detached threads, counted, so tests can wait for them.
+// Real detached threads, counted, so tests can wait for them. A thread shares its count with
+// the starter, so it may finish after the starter is gone.
 class CountingThreads : public IThreadStarter {
   public:
     bool Start(std::function<void()> body) override;
     int Started() const { return m_started.load(); }
-    int Running() const { return m_running.load(); }
+    int Running() const { return m_running->load(); }
 
   private:
     std::atomic<int> m_started{0};
-    std::atomic<int> m_running{0};
+    std::shared_ptr<std::atomic<int>> m_running = std::make_shared<std::atomic<int>>(0);
 };
 
 // Keeps every item it is given, for any thread.
@@ -165,6 +165,9 @@ class RecordingEventTarget : public IEventTarget {
     }
     long InvokeMethod(int32_t dispid, int32_t argument) override {
         m_calls.Record({dispid, argument});
+        if (handler) {
+            handler();
+        }
         return 0;
     }
     // The calls (identifier, argument) since the last Take.
@@ -175,11 +178,43 @@ class RecordingEventTarget : public IEventTarget {
         return out;
     }
     size_t Count() const { return m_calls.Items().size() - m_taken; }
+    std::function<void()> handler;  // the Control Object's own work, on the caller's thread
 
   private:
     size_t m_known;
     Recorder<std::pair<int32_t, int32_t>> m_calls;
     std::atomic<size_t> m_taken{0};
+};
+
+// The in-memory registry for tests whose threads read it while another changes it (a cable is
+// pulled while the port monitor lists the serial ports).
+class SharedRegistry : public IRegistry {
+  public:
+    void SetString(std::u16string_view key, std::u16string_view name, std::u16string_view data) {
+        std::lock_guard lock(m_mutex);
+        m_tree.SetString(key, name, data);
+    }
+    void DeleteValue(std::u16string_view key, std::u16string_view name) {
+        std::lock_guard lock(m_mutex);
+        m_tree.DeleteValue(key, name);
+    }
+    long QueryString(std::u16string_view key, std::u16string_view name,
+                     std::u16string* data) override {
+        std::lock_guard lock(m_mutex);
+        return m_tree.QueryString(key, name, data);
+    }
+    long EnumSubKeys(std::u16string_view key, std::vector<std::u16string>* names) override {
+        std::lock_guard lock(m_mutex);
+        return m_tree.EnumSubKeys(key, names);
+    }
+    long EnumValues(std::u16string_view key, std::vector<RegistryValue>* values) override {
+        std::lock_guard lock(m_mutex);
+        return m_tree.EnumValues(key, values);
+    }
+
+  private:
+    std::mutex m_mutex;
+    RegistryTree m_tree;
 };
 
 // The whole platform, with every part replaceable. Code-page conversion is the real one of the

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -181,13 +182,42 @@ TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     EXPECT_EQ(pages.ToMultiByte(1252, u""), "");
 }
 
-TEST(PosixThreads, StartRunsTheBody) {
-    std::atomic<bool> ran{false};
-    ASSERT_TRUE(SystemPlatform().Threads().Start([&] { ran = true; }));
-    for (int tries = 0; tries < 400 && !ran; ++tries) {
+TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
+    IPlatform& platform = SystemPlatform();
+    // A deleted timer's callback may still run after this test has returned: what the
+    // callbacks touch is shared with them, never on this stack.
+    struct Shared {
+        std::atomic<int> ticks{0};
+        std::atomic<TimerHandle> self{0};
+        std::atomic<int> selfTicks{0};
+        std::atomic<bool> ran{false};
+    };
+    const auto shared = std::make_shared<Shared>();
+    const TimerHandle timer = platform.Timers().Create(5, 5, [shared] { ++shared->ticks; });
+    ASSERT_NE(timer, 0u);
+    for (int tries = 0; tries < 400 && shared->ticks < 3; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_TRUE(ran.load());
+    EXPECT_GE(shared->ticks.load(), 3);
+    platform.Timers().Delete(timer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // a running callback ends
+    const int after = shared->ticks.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(shared->ticks.load(), after);
+
+    // Deleting a timer from inside its own callback must neither hang nor crash.
+    shared->self = platform.Timers().Create(1, 1, [shared] {
+        ++shared->selfTicks;
+        SystemPlatform().Timers().Delete(shared->self.load());
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_GE(shared->selfTicks.load(), 1);
+
+    ASSERT_TRUE(platform.Threads().Start([shared] { shared->ran = true; }));
+    for (int tries = 0; tries < 400 && !shared->ran; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(shared->ran.load());
 }
 
 }  // namespace

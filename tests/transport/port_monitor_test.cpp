@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -356,6 +357,55 @@ TEST_F(PortMonitorTest, OpeningAgainEndsTheMonitorOfTheEarlierClaim) {
     int32_t rc = -1;
     ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
     EXPECT_EQ(platform.threads.Started(), started + 1);
+}
+
+// A Control Object that delivers events synchronously may close, reopen or drop the object
+// from inside its handler, on the monitor thread: the call returns, and so does the thread.
+TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
+    const struct {
+        std::function<void()> handler;
+        int claimed;  // afterwards; -1: the object is gone
+    } rows[] = {
+        {[this] { so->CloseService(nullptr); }, 1},
+        {[this] { so->OpenService(u"", u"KT110", &target, nullptr); }, 0},
+        {[this] {
+             // Refused, the re-open has still stopped the claim's monitor and closed its link.
+             platform.registry.SetString(u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT110",
+                                         u"", u"Other.SO");
+             EXPECT_EQ(so->OpenService(u"", u"KT110", &target, nullptr), 106);
+         },
+         0},
+        {[this] { so.reset(); }, -1},
+        {[this] {
+             EXPECT_TRUE(so->DeferDestructionToMonitorEnd([this] { so.reset(); }));
+             EXPECT_NE(so, nullptr);  // until the handler has returned
+         },
+         -1},
+    };
+    for (const auto& row : rows) {
+        List({u"COM6"});
+        Claim(u"KT110", "KT110", 13000);
+        bool entered = false;
+        bool returned = false;
+        target.handler = [&] {
+            if (!std::exchange(entered, true)) {
+                row.handler();
+                returned = true;
+            }
+        };
+        List({});
+        ASSERT_TRUE(platform.gate.Step());
+        target.handler = nullptr;
+        EXPECT_TRUE(returned);
+        EXPECT_TRUE(platform.gate.Ended());
+        EXPECT_EQ(Events(), std::vector<int32_t>{2003});
+        EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
+        if (so) {
+            EXPECT_FALSE(so->m_port.IsOpen());
+            EXPECT_EQ(so->m_monitorEnded.load(), 1);
+        }
+        Stop();
+    }
 }
 
 // A Control Object may release the object without CloseService; nothing may run on after it.

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,7 @@
 
 #include "com/com_owners.h"
 #include "control_object.h"
+#include "dll_exports.h"
 
 namespace {
 
@@ -64,23 +66,40 @@ size_t FindLine(const std::vector<std::string>& lines, std::string_view what, si
     return lines.size();
 }
 
-TEST(EndToEnd, ClaimEnableAndTextReachTheDisplay) {
+// An entry of the system's serial-port list for the simulator's port, removed on scope exit;
+// the port monitor keeps the link open only while the port is listed.
+class ListedPort {
+  public:
+    explicit ListedPort(int port) : m_port(L"COM" + std::to_wstring(port)) {
+        // HARDWARE is volatile, so a key created below it must be too.
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                        REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, m_key.Put(), nullptr);
+    }
+    ~ListedPort() { Remove(); }
+    bool Add() {
+        return RegSetValueExW(
+                   m_key.Get(), kName, 0, REG_SZ, reinterpret_cast<const BYTE*>(m_port.c_str()),
+                   static_cast<DWORD>((m_port.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    void Remove() { RegDeleteValueW(m_key.Get(), kName); }
+
+  private:
+    static constexpr const wchar_t* kName = L"\\Device\\MiraxldEndToEnd";
+    std::wstring m_port;
+    miraxld::com::UniqueHkey m_key;
+};
+
+int SimPort() {
     const char* port = std::getenv("MIRAXLD_TEST_SIM_PORT");
-    if (port == nullptr) {
+    return port != nullptr ? std::atoi(port) : 0;
+}
+
+TEST(EndToEnd, ClaimEnableAndTextReachTheDisplay) {
+    if (SimPort() == 0) {
         GTEST_SKIP() << "MIRAXLD_TEST_SIM_PORT is not set";
     }
-    // Listed in the system's serial-port list (HARDWARE is volatile, so the key must be too),
-    // so that the port monitor keeps the link open behind the claim.
-    miraxld::com::UniqueHkey list;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
-                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, list.Put(), nullptr),
-              ERROR_SUCCESS);
-    const std::wstring name = L"\\Device\\MiraxldEndToEnd",
-                       portName = L"COM" + std::to_wstring(std::atoi(port));
-    ASSERT_EQ(RegSetValueExW(list.Get(), name.c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(portName.c_str()),
-                             static_cast<DWORD>((portName.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    ListedPort listed(SimPort());
+    ASSERT_TRUE(listed.Add());
     const std::streamoff start = std::max<std::streamoff>(
         0, std::ifstream(SimLogPath(), std::ios::binary | std::ios::ate).tellg());
 
@@ -97,7 +116,7 @@ TEST(EndToEnd, ClaimEnableAndTextReachTheDisplay) {
         EXPECT_EQ(result.hr, S_OK) << std::string(method.begin(), method.end());
         EXPECT_EQ(result.number.value_or(0), 0) << std::string(method.begin(), method.end());
     }
-    RegDeleteValueW(list.Get(), name.c_str());
+    listed.Remove();
 
     // The simulator logs what it received in its own time; wait for the text to show.
     std::vector<std::string> lines;
@@ -124,6 +143,67 @@ TEST(EndToEnd, ClaimEnableAndTextReachTheDisplay) {
     EXPECT_LT(initialize, lines.size());
     EXPECT_LT(initialize, text);
     EXPECT_NE(TextOf(lines).find("Total 12.50"), std::string::npos);
+}
+
+// The application may let go of the service object without CloseService while the port
+// monitor is about to report a change, or from inside its status handler on the monitor thread,
+// where it may also close the service: every call returns, the change is reported once and the
+// object is destroyed.
+TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
+    if (SimPort() == 0) {
+        GTEST_SKIP() << "MIRAXLD_TEST_SIM_PORT is not set";
+    }
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    miraxld::testco::ComApartment apartment;
+    enum class Way { kDropAtOnce, kCloseInHandler, kDropInHandler };
+    for (const Way way : {Way::kDropAtOnce, Way::kCloseInHandler, Way::kDropInHandler}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        ListedPort listed(SimPort());
+        ASSERT_TRUE(listed.Add());
+        {
+            miraxld::testco::ControlObject co;
+            ASSERT_EQ(co.Create(), S_OK);
+            std::atomic<bool> armed{false};
+            std::atomic<bool> returned{false};
+            co.Events().handler = [&] {
+                if (!armed.exchange(false)) {
+                    return;
+                }
+                if (way == Way::kCloseInHandler) {
+                    co.Call(L"CloseService", {});
+                } else if (way == Way::kDropInHandler) {
+                    co.Drop();
+                }
+                returned = true;
+            };
+            ASSERT_EQ(co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).number, 0);
+            ASSERT_EQ(co.Call(L"ClaimDevice", {L"1000"}).number, 0);
+            // The first pass finds a pty without modem lines: off. The next one runs 200 ms on.
+            for (int i = 0; i < 150 && co.Events().Take().empty(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            armed = true;
+            listed.Remove();
+            if (way == Way::kDropAtOnce) {
+                co.Drop();
+            }
+            for (int i = 0; i < 150 && !returned; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            EXPECT_TRUE(returned);
+            const std::vector<miraxld::testco::EventRecord> events = co.Events().Take();
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
+        }
+        const auto canUnload = miraxld::testco::ExportOf<CanUnloadFn>(
+            GetModuleHandleW(L"MIRAXLD.dll"), "DllCanUnloadNow");
+        ASSERT_NE(canUnload, nullptr);
+        HRESULT unload = S_FALSE;
+        for (int i = 0; i < 150 && (unload = canUnload()) != S_OK; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(unload, S_OK) << "the object was never destroyed";
+    }
 }
 
 }  // namespace

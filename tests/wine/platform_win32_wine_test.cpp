@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,43 +112,50 @@ TEST(Win32Timers, TickOnAnotherThreadAndStopAfterDelete) {
     clock.SleepMs(20);
     EXPECT_GE(clock.NowMs() - before, 15);
 
-    std::atomic<int> ticks{0};
-    std::atomic<DWORD> tickThread{0};
+    // A deleted timer's callback may still run after the test has returned: what the
+    // callbacks touch is shared with them, never on the test's stack.
+    struct Shared {
+        std::atomic<int> ticks{0};
+        std::atomic<DWORD> tickThread{0};
+    };
+    const auto shared = std::make_shared<Shared>();
     miraxld::ITimerService& timers = SystemPlatform().Timers();
-    const miraxld::TimerHandle timer = timers.Create(10, 10, [&] {
-        tickThread = GetCurrentThreadId();
-        ++ticks;
+    const miraxld::TimerHandle timer = timers.Create(10, 10, [shared] {
+        shared->tickThread = GetCurrentThreadId();
+        ++shared->ticks;
     });
     ASSERT_NE(timer, 0u);
-    ASSERT_TRUE(Eventually([&] { return ticks.load() >= 3; }));
-    EXPECT_NE(tickThread.load(), GetCurrentThreadId());
+    ASSERT_TRUE(Eventually([&] { return shared->ticks.load() >= 3; }));
+    EXPECT_NE(shared->tickThread.load(), GetCurrentThreadId());
     timers.Delete(timer);
     Sleep(50);  // lets a tick that had already started finish
-    const int afterDelete = ticks.load();
+    const int afterDelete = shared->ticks.load();
     Sleep(100);
-    EXPECT_EQ(ticks.load(), afterDelete);
+    EXPECT_EQ(shared->ticks.load(), afterDelete);
     timers.Delete(timer);  // a second delete of the same timer is harmless
 }
 
 TEST(Win32Timers, DeleteFromInsideItsOwnCallbackIsSafe) {
-    miraxld::ITimerService& timers = SystemPlatform().Timers();
-    std::atomic<miraxld::TimerHandle> self{0};
-    std::atomic<int> ticks{0};
-    std::atomic<bool> ready{false};
+    struct Shared {
+        std::atomic<miraxld::TimerHandle> self{0};
+        std::atomic<int> ticks{0};
+        std::atomic<bool> ready{false};
+    };
+    const auto shared = std::make_shared<Shared>();
     // The callback owns a large capture so a use-after-free would show in the count it reads.
     const std::vector<int> payload(1000, 7);
-    self = timers.Create(5, 5, [&, payload] {
-        while (!ready.load()) {
+    shared->self = SystemPlatform().Timers().Create(5, 5, [shared, payload] {
+        while (!shared->ready.load()) {
             Sleep(1);
         }
-        ticks += payload[999] == 7 ? 1 : 100;
-        timers.Delete(self.load());
+        shared->ticks += payload[999] == 7 ? 1 : 100;
+        SystemPlatform().Timers().Delete(shared->self.load());
     });
-    ASSERT_NE(self.load(), 0u);
-    ready = true;
-    ASSERT_TRUE(Eventually([&] { return ticks.load() >= 1; }));
+    ASSERT_NE(shared->self.load(), 0u);
+    shared->ready = true;
+    ASSERT_TRUE(Eventually([&] { return shared->ticks.load() >= 1; }));
     Sleep(60);
-    EXPECT_EQ(ticks.load(), 1);
+    EXPECT_EQ(shared->ticks.load(), 1);
 }
 
 TEST(Win32Threads, StartRunsTheBodyDetached) {

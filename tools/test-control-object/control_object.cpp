@@ -205,8 +205,13 @@ HRESULT EventReceiver::Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags,
     if (result != nullptr) {
         VariantInit(result);
     }
-    std::lock_guard lock(m_mutex);
-    m_events.push_back(std::move(record));
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(record));
+    }
+    if (handler) {
+        handler();
+    }
     return S_OK;
 }
 

@@ -8,6 +8,7 @@
 // have initialised COM on its thread (see ComApartment).
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -60,6 +61,10 @@ class EventReceiver final : public IDispatch {
                                      UINT* argErr) override;
 
     std::vector<EventRecord> Take();
+    // Work of the Control Object's own, run inside Invoke on the firing thread after each event
+    // is recorded, as a Control Object that delivers events synchronously does. Set it while
+    // no event can arrive.
+    std::function<void()> handler;
     // Names looked up so far, with the locale of each lookup (what the service object asked).
     std::vector<std::pair<std::wstring, LCID>> Lookups();
 
@@ -88,6 +93,11 @@ class ControlObject {
     ControlObject& operator=(const ControlObject&) = delete;
 
     HRESULT Create(const wchar_t* progId = L"MIRAXLD.POSLDisplay.1");
+    // Lets go of the service object without CloseService, as a careless application does.
+    void Drop() {
+        m_open = false;
+        m_service.Reset();
+    }
     IDispatch* ServiceObject() const { return m_service.Get(); }
     EventReceiver& Events() { return m_events; }
 

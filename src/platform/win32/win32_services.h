@@ -16,5 +16,7 @@ ICodePages& CodePages();
 IUserMessages& UserMessages();
 IFileSystem& Files();
 std::unique_ptr<ISerialDevice> CreateSerialDevice();
+// Keeps the DLL mapped until the process ends; called before any thread or timer starts.
+void PinModule();
 
 }  // namespace miraxld::win32

@@ -29,6 +29,7 @@ class RuntimeThreads : public IThreadStarter {
         if (!body) {
             return false;
         }
+        PinModule();
         auto owned = std::make_unique<std::function<void()>>(std::move(body));
         const uintptr_t thread = _beginthreadex(nullptr, 0, &RunBody, owned.get(), 0, nullptr);
         if (thread == 0) {

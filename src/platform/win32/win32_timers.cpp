@@ -37,6 +37,7 @@ class QueueTimers : public ITimerService {
         if (!callback) {
             return 0;
         }
+        PinModule();
         TimerHandle handle = 0;
         {
             std::lock_guard lock(m_mutex);

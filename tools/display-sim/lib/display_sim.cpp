@@ -24,6 +24,16 @@ std::string Hex(const uint8_t* p, size_t n) {
     return out;
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+bool Starts(const uint8_t* p, size_t n, std::initializer_list<uint8_t> prefix) {
+    return n >= prefix.size() && std::equal(prefix.begin(), prefix.end(), p);
+}
+
+}  // namespace
+
 std::string Utf8(char32_t c) {
     std::string out;
     if (c < 0x80) {
@@ -38,16 +48,6 @@ std::string Utf8(char32_t c) {
     }
     return out;
 }
-
-std::vector<uint8_t> Bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-bool Starts(const uint8_t* p, size_t n, std::initializer_list<uint8_t> prefix) {
-    return n >= prefix.size() && std::equal(prefix.begin(), prefix.end(), p);
-}
-
-}  // namespace
 
 DisplaySimulator::DisplaySimulator(SimConfig config) : m_config(std::move(config)) {
     int rows = 2;
@@ -65,7 +65,6 @@ DisplaySimulator::DisplaySimulator(SimConfig config) : m_config(std::move(config
     }
     Resize(rows, columns);
     m_loader = m_config.startInLoader;
-    m_image.assign(kFamily2ImageSize, 0xFF);
 }
 
 int DisplaySimulator::Family() const {
@@ -103,8 +102,21 @@ void DisplaySimulator::Reply(const std::vector<uint8_t>& bytes, int64_t now, int
     }
 }
 
+void DisplaySimulator::Answer(const std::string& kind, const std::vector<uint8_t>& usual,
+                              int64_t now) {
+    int64_t at = m_replies.empty() ? now : m_replies.back().first;
+    for (const auto& [delayMs, byte] : m_config.answer(kind, usual)) {
+        at = std::max(at, now + m_config.latencyMs + delayMs);  // the line keeps their order
+        m_replies.emplace_back(at, byte);
+    }
+}
+
 void DisplaySimulator::Query(const std::string& kind, const std::vector<uint8_t>& bytes,
                              int64_t now) {
+    if (m_config.answer) {
+        Answer(kind, bytes, now);
+        return;
+    }
     if (m_config.silent || m_config.silentQueries.count(kind) != 0) {
         return;
     }
@@ -116,19 +128,29 @@ void DisplaySimulator::Query(const std::string& kind, const std::vector<uint8_t>
 }
 
 void DisplaySimulator::SendCodePageEntry(int64_t now) {
-    if (m_nextEntry >= m_config.codePages.size()) {
+    const bool more = m_nextEntry < m_config.codePages.size();
+    if (!more && !m_config.answer) {
         m_listActive = false;
         return;
     }
-    const auto& [table, text] = m_config.codePages[m_nextEntry++];
-    const bool last = m_nextEntry == m_config.codePages.size();
-    // Sized once and filled in place: growing a two-byte vector by insert trips a false
-    // array-bounds warning in GCC 12.
-    std::vector<uint8_t> entry(text.size() + 3);
-    entry[0] = static_cast<uint8_t>(table);
-    entry[1] = ':';
-    std::copy(text.begin(), text.end(), entry.begin() + 2);
-    entry.back() = last ? 0x0B : 0x0A;
+    std::vector<uint8_t> entry;
+    bool last = true;
+    if (more) {
+        const auto& [table, text] = m_config.codePages[m_nextEntry++];
+        last = m_nextEntry == m_config.codePages.size();
+        // Sized once and filled in place: growing a two-byte vector by insert trips a false
+        // array-bounds warning in GCC 12.
+        entry.resize(text.size() + 3);
+        entry[0] = static_cast<uint8_t>(table);
+        entry[1] = ':';
+        std::copy(text.begin(), text.end(), entry.begin() + 2);
+        entry.back() = last ? 0x0B : 0x0A;
+    }
+    if (m_config.answer) {
+        Answer("codepages", entry, now);
+        m_listActive = true;  // every acknowledgement asks for more
+        return;
+    }
     Reply(entry, now);
     m_listActive = !last;
     if (m_listActive && m_config.model == "KT310") {
@@ -151,6 +173,17 @@ void DisplaySimulator::Opened(uint32_t baudRate, int64_t now) {
             Reply({0xBB}, now, 20);
         }
     }
+}
+
+void DisplaySimulator::PowerCycle() {
+    std::lock_guard lock(m_mutex);
+    ClearScreen();
+    m_pending.clear();
+    m_replies.clear();
+    m_mode = Mode::kText;
+    m_reverse = m_blink = m_listActive = false;
+    m_scrolling.clear();
+    m_log.push_back("-- power on");
 }
 
 void DisplaySimulator::Receive(const uint8_t* data, size_t count, int64_t now) {
@@ -204,6 +237,9 @@ size_t DisplaySimulator::TryCommand(const uint8_t* p, size_t n, int64_t now) {
                 return 0;
             }
             const uint32_t address = (uint32_t(p[3]) << 16) | (uint32_t(p[4]) << 8) | p[5];
+            if (m_image.empty()) {
+                m_image.assign(kFamily2ImageSize, 0xFF);  // most displays never load firmware
+            }
             if (address + 256 <= m_image.size()) {
                 std::copy(p + 6, p + 6 + 256, m_image.begin() + address);
             }
@@ -247,7 +283,9 @@ size_t DisplaySimulator::TryCommand(const uint8_t* p, size_t n, int64_t now) {
     const uint8_t b = p[0];
     // Text runs in the 16-bit table: UTF-16LE code units until 00 00.
     if (m_mode == Mode::kUnicode || m_mode == Mode::kUnicodeUpload) {
-        if (Starts(p, n, {0x1F, 0x72}) && n >= 3) {
+        if (Starts(p, n, {0x1F, 0x72})) {
+            if (n < 3)
+                return 0;  // the rest of the reverse command is still on its way
             m_reverse = p[2] != 0;
             LogLine(p, 3, p[2] ? "CMD_REVERSE_ON" : "CMD_REVERSE_OFF");
             return 3;
@@ -479,8 +517,10 @@ size_t DisplaySimulator::TryCommand(const uint8_t* p, size_t n, int64_t now) {
                     return 0;
                 LogLine(p, 5, "CMD_SELECT_SCREEN_MODE n=" + std::to_string(p[4]));
                 for (const ScreenMode& mode : m_config.screenModes) {
-                    if (mode.id == p[4])
+                    if (mode.id == p[4]) {
                         Resize(mode.rows, mode.columns);
+                        m_config.activeScreenMode = mode.id;  // what the parameters report
+                    }
                 }
                 return 5;
             case 0x15:
@@ -716,7 +756,10 @@ bool DisplaySimulator::BlinkOn() const {
 
 std::vector<uint8_t> DisplaySimulator::LoadedImage() const {
     std::lock_guard lock(m_mutex);
-    return Family() == 1 ? m_stream : m_image;
+    if (Family() == 1) {
+        return m_stream;
+    }
+    return m_image.empty() ? std::vector<uint8_t>(kFamily2ImageSize, 0xFF) : m_image;
 }
 
 std::string DisplaySimulator::ScrollingText(int line) const {
@@ -727,28 +770,66 @@ std::string DisplaySimulator::ScrollingText(int line) const {
 
 // ---- In-process device ----
 
+namespace {
+
+struct ControlsTable {
+    std::mutex mutex;
+    std::map<const DisplaySimulator*, std::unique_ptr<SimulatedSerialDevice::Controls>> byDisplay;
+};
+
+ControlsTable& Controls() {
+    static ControlsTable table;
+    return table;
+}
+
+}  // namespace
+
+// The devices of a simulator hold it, so its controls are no longer used once it goes.
+DisplaySimulator::~DisplaySimulator() {
+    std::lock_guard lock(Controls().mutex);
+    Controls().byDisplay.erase(this);
+}
+
 SimulatedSerialDevice::Controls& SimulatedSerialDevice::ControlsOf(const DisplaySimulator* sim) {
-    static std::mutex registryMutex;
-    static std::map<const DisplaySimulator*, std::unique_ptr<Controls>> controls;
-    std::lock_guard lock(registryMutex);
-    auto& slot = controls[sim];
+    std::lock_guard lock(displaysim::Controls().mutex);
+    auto& slot = displaysim::Controls().byDisplay[sim];
     if (!slot)
         slot = std::make_unique<Controls>();
     return *slot;
 }
 
+void SimulatedSerialDevice::Unplug(const DisplaySimulator& sim) {
+    Controls& c = ControlsOf(&sim);
+    std::lock_guard lock(c.mutex);
+    c.portMissing = true;
+    ++c.unplugs;
+}
+
+void SimulatedSerialDevice::Replug(DisplaySimulator& sim) {
+    sim.PowerCycle();
+    Controls& c = ControlsOf(&sim);
+    std::lock_guard lock(c.mutex);
+    c.portMissing = false;
+}
+
 SimulatedSerialDevice::SimulatedSerialDevice(std::shared_ptr<DisplaySimulator> sim,
                                              miraxld::IClock& clock)
-    : m_sim(std::move(sim)), m_clock(clock) {}
+    : m_sim(std::move(sim)), m_clock(clock), m_controls(ControlsOf(m_sim.get())) {}
+
+bool SimulatedSerialDevice::Alive() {
+    std::lock_guard lock(m_controls.mutex);
+    return m_open && m_unplugs == m_controls.unplugs;
+}
 
 bool SimulatedSerialDevice::Open(int, uint32_t baudRate) {
-    Controls& c = ControlsOf(m_sim.get());
+    Controls& c = m_controls;
     {
         std::lock_guard lock(c.mutex);
         if (c.portMissing)
             return false;
         ++c.opens;
         c.lastBaud = baudRate;
+        m_unplugs = c.unplugs;
     }
     m_open = true;
     m_sim->Opened(baudRate, m_clock.NowMs());
@@ -760,24 +841,26 @@ void SimulatedSerialDevice::Close() {
 }
 
 bool SimulatedSerialDevice::WriteByte(uint8_t byte) {
-    if (!m_open)
+    if (!Alive())
         return false;
     m_sim->Receive(&byte, 1, m_clock.NowMs());
     return true;
 }
 
 int SimulatedSerialDevice::Read(uint8_t* buffer, int max) {
-    if (!m_open || max <= 0)
+    if (!Alive() || max <= 0)
         return 0;
     return int(m_sim->Read(buffer, size_t(max), m_clock.NowMs()));
 }
 
 int SimulatedSerialDevice::InputCount() {
-    return m_open ? int(m_sim->Available(m_clock.NowMs())) : 0;
+    return Alive() ? int(m_sim->Available(m_clock.NowMs())) : 0;
 }
 
 bool SimulatedSerialDevice::ModemStatus(uint32_t* bits) {
-    Controls& c = ControlsOf(m_sim.get());
+    if (!Alive())
+        return false;
+    Controls& c = m_controls;
     std::lock_guard lock(c.mutex);
     if (!c.modemAvailable)
         return false;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,11 +54,20 @@ struct SimConfig {
     // unlock after 300 ms.
     std::set<std::string> loaderFailures;
     bool startInLoader = false;  // the display is already in its loader
+    // Replaces every answer (fuzzing): called with the query's kind (as in silentQueries;
+    // "codepages" again for each acknowledged list entry) and the bytes the display would
+    // send; returns the bytes to send instead, each with its delay in ms after the request.
+    std::function<std::vector<std::pair<int, uint8_t>>(const std::string& kind,
+                                                       const std::vector<uint8_t>& usual)>
+        answer;
 };
 
 class DisplaySimulator {
   public:
     explicit DisplaySimulator(SimConfig config);
+    ~DisplaySimulator();
+    DisplaySimulator(const DisplaySimulator&) = delete;
+    DisplaySimulator& operator=(const DisplaySimulator&) = delete;
 
     // Bytes from the host at time `nowMs`.
     void Receive(const uint8_t* data, size_t count, int64_t nowMs);
@@ -68,6 +78,10 @@ class DisplaySimulator {
     size_t Read(uint8_t* buffer, size_t max, int64_t nowMs);
     // Time of the next reply not yet readable, or -1.
     int64_t NextReplyTime() const;
+    // The display restarts, as a USB-powered one does when its cable is plugged in again: the
+    // picture is blank, half-received commands and unsent replies are gone. The selected
+    // screen mode stays: the display keeps it.
+    void PowerCycle();
 
     // What a person would see: one string per row (UTF-8).
     std::vector<std::string> ScreenLines() const;
@@ -104,6 +118,7 @@ class DisplaySimulator {
     void PutChar(char32_t c);
     void Reply(const std::vector<uint8_t>& bytes, int64_t now, int delayMs = 0);
     void Query(const std::string& kind, const std::vector<uint8_t>& bytes, int64_t now);
+    void Answer(const std::string& kind, const std::vector<uint8_t>& usual, int64_t now);
     void SendCodePageEntry(int64_t now);
     void LogLine(const uint8_t* p, size_t n, const std::string& what);
     void ClearScreen();
@@ -141,6 +156,9 @@ class DisplaySimulator {
     int m_blocks = 0;
 };
 
+// One character as UTF-8, as ScreenLines gives it.
+std::string Utf8(char32_t c);
+
 // A serial device bound to a simulator, for plugging into a service object in-process.
 class SimulatedSerialDevice : public miraxld::ISerialDevice {
   public:
@@ -155,18 +173,29 @@ class SimulatedSerialDevice : public miraxld::ISerialDevice {
     // Test controls, shared by every device made for the same simulator through MakeDevice.
     struct Controls {
         std::mutex mutex;
-        bool portMissing = false;    // Open fails
+        bool portMissing = false;  // Open fails
+        // Cable pulls so far: a device opened before the latest pull stays dead (writes go
+        // nowhere, nothing to read, no modem status) until it is closed and opened again.
+        int unplugs = 0;
         bool modemAvailable = true;  // false: like a pty
         uint32_t modemBits = miraxld::kModemDsrOn | miraxld::kModemCtsOn;
         int opens = 0;
         uint32_t lastBaud = 0;
     };
     static Controls& ControlsOf(const DisplaySimulator* sim);
+    // Pulls the display's cable: its port vanishes and every open device of it dies.
+    static void Unplug(const DisplaySimulator& sim);
+    // Plugs it back in: the display restarts (PowerCycle) and its port can be opened again.
+    static void Replug(DisplaySimulator& sim);
 
   private:
+    bool Alive();
+
     std::shared_ptr<DisplaySimulator> m_sim;
     miraxld::IClock& m_clock;
+    Controls& m_controls;
     bool m_open = false;
+    int m_unplugs = 0;  // Controls::unplugs when this device was opened
 };
 
 std::unique_ptr<miraxld::ISerialDevice> MakeDevice(std::shared_ptr<DisplaySimulator> sim,

@@ -1,0 +1,92 @@
+// libFuzzer target: the registry texts "CodepageList" and "CodepageCmdIndex" (the input up to
+// its first NUL byte and the rest, one character per byte) into the 256 code-page slots.
+// Whatever the text, every slot filled must come from it: a code page from the list's item at
+// the slot's position, a table number from the index text's item or the position itself.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "doubles/test_platform.h"
+#include "service_object/pos_ldisplay.h"
+
+namespace {
+
+using namespace miraxld;
+
+void Check(bool condition, int line = __builtin_LINE()) {
+    if (!condition) {
+        std::fprintf(stderr, "broken: the check at line %d\n", line);
+        std::abort();
+    }
+}
+
+// The digits of each comma-separated item.
+std::vector<std::string> ItemDigits(const std::u16string& text) {
+    std::vector<std::string> items(1);
+    for (char16_t c : text) {
+        if (c == u',') {
+            items.emplace_back();
+        } else if (c >= u'0' && c <= u'9') {
+            items.back() += static_cast<char>(c);
+        }
+    }
+    return items;
+}
+
+// A number read from an item: its digits end the item's digits (the reader keeps the last
+// nine, which is all a code page or table number ever needs).
+bool ReadFrom(int32_t n, const std::string& digits) {
+    const std::string text = std::to_string(n);
+    return n >= 0 && text.size() <= digits.size() &&
+           digits.compare(digits.size() - text.size(), text.size(), text) == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static testing::TestPlatform platform;
+    static CPOSLDisplay so(platform);
+    static const std::u16string kKey = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT710";
+
+    std::u16string texts[2];
+    size_t part = 0;
+    for (size_t i = 0; i < size && part < 2; ++i) {
+        if (data[i] == 0) {
+            ++part;
+        } else {
+            texts[part] += static_cast<char16_t>(data[i]);
+        }
+    }
+    const std::u16string& list = texts[0];
+    const std::u16string& index = texts[1];
+    platform.registry.SetString(kKey, u"CodepageList", list);
+    platform.registry.SetString(kKey, u"CodepageCmdIndex", index);
+    so.m_deviceName = u"KT710";
+    so.m_codepageList.fill(-1);
+    so.m_codepageCmdIndex.fill(-1);
+    so.FillSlotsFromRegistry();
+
+    Check(so.m_characterSetList == list);
+    const std::vector<std::string> pages = ItemDigits(list);
+    const std::vector<std::string> tables = ItemDigits(index);
+    const size_t listItems = list.empty() ? 0 : pages.size();
+    const size_t indexItems = index.empty() ? 0 : tables.size();
+    for (size_t k = 0; k < so.m_codepageList.size(); ++k) {
+        const int32_t page = so.m_codepageList[k];
+        const int32_t table = so.m_codepageCmdIndex[k];
+        if (k >= listItems) {
+            Check(page == -1);  // no item here, or an empty last one
+        } else if (page > 0) {
+            Check(page != 997 && ReadFrom(page, pages[k]));
+        } else {
+            Check(page == -1 || (page == 0 && k > 0));  // an empty or zero item
+        }
+        if (k < indexItems) {
+            Check(ReadFrom(table, tables[k]) || (table == 0 && tables[k].empty()));
+        } else {
+            Check(table == -1 || (table == static_cast<int32_t>(k) && page > 0));
+        }
+    }
+    return 0;
+}
