@@ -8,63 +8,38 @@
 namespace miraxld {
 namespace {
 
-constexpr char16_t kDevice[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\Front";
-
-void AddUsbInstance(RegistryTree& tree, std::u16string_view vid, std::u16string_view pid,
-                    std::u16string_view instance, std::u16string_view portName) {
-    tree.SetString(u"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_" + std::u16string(vid) + u"&Pid_" +
-                       std::u16string(pid) + u"\\" + std::u16string(instance) +
-                       u"\\Device Parameters",
-                   u"PortName", portName);
-}
-
-void Attach(RegistryTree& tree, std::u16string_view portName) {
-    tree.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM",
-                   u"\\Device\\Serial" + std::u16string(portName), portName);
-}
-
 TEST(PortDiscovery, UsbSearchTakesTheFirstAttachedInstanceInCatalogueOrder) {
-    struct Row {
+    using Instances = std::vector<std::pair<std::u16string, std::u16string>>;  // USB key, port
+    const Instances kKt110 = {{u"Vid_1d9c&Pid_0a01\\A", u"COM4"},
+                              {u"Vid_1d9c&Pid_0a01\\B", u"COM8"}};
+    const Instances kNormal = {{u"Vid_067b&Pid_2303\\A", u"COM3"},
+                               {u"Vid_1d9c&Pid_0a07\\A", u"COM6"}};
+    const struct {
         const char* what;
-        std::function<void(RegistryTree&)> setup;
+        Instances instances;
+        std::vector<std::u16string> attached;
         std::u16string_view model;
         int32_t port;
         std::u16string_view vidPid;
+    } rows[] = {
+        {"second instance attached", kKt110, {u"COM8"}, u"KT110", 8, u"1d9c_0a01"},
+        {"nothing attached: the last key tried stays", kKt110, {}, u"KT110", 0, u"1d9c_0a02"},
+        {"Normal prefers the bridge chip", kNormal, {u"COM3", u"COM6"}, u"Normal", 3, u"067b_2303"},
+        {"Normal falls back to the second key", kNormal, {u"COM6"}, u"Normal", 6, u"1d9c_0a07"},
+        {"a model without USB identities tries nothing", {}, {u"COM3"}, u"KT310", 0, u"start"},
     };
-    const Row rows[] = {
-        {"second instance attached",
-         [](RegistryTree& t) {
-             AddUsbInstance(t, u"1d9c", u"0a01", u"A", u"COM4");
-             AddUsbInstance(t, u"1d9c", u"0a01", u"B", u"COM8");
-             Attach(t, u"COM8");
-         },
-         u"KT110", 8, u"1d9c_0a01"},
-        {"nothing attached: the last key tried stays",
-         [](RegistryTree& t) { AddUsbInstance(t, u"1d9c", u"0a01", u"A", u"COM4"); }, u"KT110", 0,
-         u"1d9c_0a02"},
-        {"Normal prefers the bridge chip",
-         [](RegistryTree& t) {
-             AddUsbInstance(t, u"067b", u"2303", u"A", u"COM3");
-             AddUsbInstance(t, u"1d9c", u"0a07", u"A", u"COM6");
-             Attach(t, u"COM3");
-             Attach(t, u"COM6");
-         },
-         u"Normal", 3, u"067b_2303"},
-        {"Normal falls back to the second key",
-         [](RegistryTree& t) {
-             AddUsbInstance(t, u"067b", u"2303", u"A", u"COM3");
-             AddUsbInstance(t, u"1d9c", u"0a07", u"A", u"COM6");
-             Attach(t, u"COM6");
-         },
-         u"Normal", 6, u"1d9c_0a07"},
-        {"a model without USB identities tries nothing",
-         [](RegistryTree& t) { Attach(t, u"COM3"); }, u"KT310", 0, u"start"},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         RegistryTree tree;
-        tree.SetString(kDevice, u"BaudRate", u"115200");
-        row.setup(tree);
+        tree.SetString(u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\Front", u"BaudRate",
+                       u"115200");
+        for (const auto& [key, port] : row.instances) {
+            tree.SetString(u"SYSTEM\\CurrentControlSet\\Enum\\USB\\" + key + u"\\Device Parameters",
+                           u"PortName", port);
+        }
+        for (const std::u16string& port : row.attached) {
+            tree.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", u"\\Device\\Serial" + port, port);
+        }
         RegistryReader reader(tree);
         PortChoice choice;
         choice.vidPid = u"start";
