@@ -13,7 +13,7 @@ namespace {
 
 // Answers each InputCount and ModemStatus call with the next scripted value (0 once the script
 // runs out); a modem sample may also let time pass, as a slow driver call would.
-class ScriptedDevice : public ISerialDevice {
+class ScriptedDevice : public testing::AbsentSerialDevice {
   public:
     ScriptedDevice(testing::VirtualClock& clock, std::deque<int> counts, std::deque<uint32_t> modem,
                    int sampleMs)
@@ -22,9 +22,6 @@ class ScriptedDevice : public ISerialDevice {
           m_modem(std::move(modem)),
           m_sampleMs(sampleMs) {}
     bool Open(int, uint32_t) override { return true; }
-    void Close() override {}
-    bool WriteByte(uint8_t) override { return true; }
-    int Read(uint8_t*, int) override { return 0; }
     int InputCount() override { return Next(m_counts); }
     bool ModemStatus(uint32_t* bits) override {
         ++samples;
@@ -37,11 +34,10 @@ class ScriptedDevice : public ISerialDevice {
   private:
     template <typename T>
     static T Next(std::deque<T>& script) {
-        if (script.empty()) {
-            return 0;
+        const T value = script.empty() ? 0 : script.front();
+        if (!script.empty()) {
+            script.pop_front();
         }
-        const T value = script.front();
-        script.pop_front();
         return value;
     }
     testing::VirtualClock& m_clock;
@@ -79,8 +75,7 @@ TEST(SerialPort, WaitForInputGivesUpAfterNPlusOneSleeps) {
 }
 
 TEST(SerialPort, IsLineActiveDecidesFromTheLastSampleOfAtMostFourPasses) {
-    const uint32_t dsr = kModemDsrOn;
-    const uint32_t cts = kModemCtsOn;
+    const uint32_t dsr = kModemDsrOn, cts = kModemCtsOn;
     struct Row {
         const char* what;
         std::deque<uint32_t> modem;
