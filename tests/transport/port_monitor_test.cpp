@@ -59,10 +59,6 @@ class PassGate {
         m_open = true;
         m_changed.notify_all();
     }
-    bool Ended() {
-        std::lock_guard lock(m_mutex);
-        return m_finished;
-    }
     bool WaitFinished() {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, kPatience, [&] { return m_finished; });
@@ -298,65 +294,54 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
     EXPECT_EQ(Events(), std::vector<int32_t>{2003});
 }
 
-TEST_F(PortMonitorTest, CloseServiceReturnsOnlyAfterTheLastPass) {
-    List({u"COM6"});
-    Claim(u"KT110", "KT110", 13000);
-    ASSERT_TRUE(platform.gate.Step());
-
-    size_t eventsAtReturn = 0;
-    std::thread closer([&] {
-        so->CloseService(nullptr);
-        eventsAtReturn = target.Count();
-    });
-    while (so->m_monitorRun.load() != 0) {
-        std::this_thread::yield();
+// CloseService, or OpenService again, returns only after the monitor's last pass: CloseService
+// has closed the link, which that pass reopens; it finds the display switched off and reports
+// that before the thread ends. The next claim then has the one monitor thread there is.
+TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) {
+    const struct {
+        bool close;
+        int opens;
+    } rows[] = {{true, 2}, {false, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.close ? "CloseService" : "OpenService");
+        List({u"COM6"});
+        Claim(u"KT110", "KT110", 13000);
+        ASSERT_TRUE(platform.gate.Step());
+        std::atomic<int> eventsAtReturn{-1};
+        std::thread caller([&] {
+            row.close ? so->CloseService(nullptr)
+                      : so->OpenService(u"LineDisplay", u"KT110", &target, nullptr);
+            eventsAtReturn = static_cast<int>(target.Count());
+        });
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (so->m_monitorRun.load() != 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+        if (so->m_monitorRun.load() != 0) {
+            platform.gate.Open();  // let the old thread run free, so that the test can end
+            caller.join();
+            FAIL() << "the claim's monitor still runs";
+        }
+        Lines(true, 0);
+        EXPECT_EQ(eventsAtReturn, -1) << "returned before the monitor's last pass";
+        ASSERT_TRUE(platform.gate.Step());
+        EXPECT_TRUE(platform.gate.WaitFinished());  // the thread ended instead of waiting again
+        caller.join();
+        EXPECT_EQ(eventsAtReturn, 1);
+        EXPECT_EQ(Events(), std::vector<int32_t>{2002});
+        EXPECT_EQ(so->m_monitorEnded.load(), 1);
+        EXPECT_FALSE(so->m_port.IsOpen());  // the last pass's reopen does not outlive the service
+        EXPECT_EQ(Opens(), row.opens);
+        EXPECT_EQ(so->m_claimed, row.close ? 1 : 0);
+        if (!row.close) {
+            platform.gate.Reset();
+            const int started = platform.threads.Started();
+            int32_t rc = -1;
+            ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
+            EXPECT_EQ(platform.threads.Started(), started + 1);
+        }
+        Stop();
     }
-    // CloseService has closed the link; the last pass reopens it, finds the display switched
-    // off and reports that before the thread ends.
-    Lines(true, 0);
-    ASSERT_TRUE(platform.gate.Step());
-    EXPECT_TRUE(platform.gate.Ended());  // the thread ended instead of waiting again
-    closer.join();
-    EXPECT_EQ(eventsAtReturn, 1u);
-    EXPECT_EQ(Events(), std::vector<int32_t>{2002});
-    EXPECT_EQ(so->m_monitorEnded.load(), 1);
-    EXPECT_FALSE(so->m_port.IsOpen());  // the last pass's reopen does not outlive the service
-    EXPECT_EQ(Opens(), 2);
-    so.reset();  // nothing may touch the object after CloseService returned
-}
-
-TEST_F(PortMonitorTest, OpeningAgainEndsTheMonitorOfTheEarlierClaim) {
-    List({u"COM6"});
-    Claim(u"KT110", "KT110", 13000);
-    ASSERT_TRUE(platform.gate.Step());
-
-    std::atomic<bool> reopened{false};
-    std::thread opener([&] {
-        so->OpenService(u"LineDisplay", u"KT110", &target, nullptr);
-        reopened = true;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (so->m_monitorRun.load() != 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    const bool stopping = so->m_monitorRun.load() == 0;
-    if (!stopping) {
-        platform.gate.Open();  // let the old thread run free, so that the test can end
-    }
-    ASSERT_TRUE(stopping) << "a second OpenService left the earlier claim's monitor running";
-    EXPECT_FALSE(reopened) << "OpenService returned before the monitor's last pass";
-    ASSERT_TRUE(platform.gate.Step());
-    EXPECT_TRUE(platform.gate.Ended());
-    opener.join();
-    EXPECT_EQ(so->m_monitorEnded.load(), 1);
-    EXPECT_EQ(so->m_claimed, 0);
-
-    // The next claim has the one monitor thread there is.
-    platform.gate.Reset();
-    const int started = platform.threads.Started();
-    int32_t rc = -1;
-    ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
-    EXPECT_EQ(platform.threads.Started(), started + 1);
 }
 
 // A Control Object that delivers events synchronously may close, reopen or drop the object
@@ -397,7 +382,7 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         ASSERT_TRUE(platform.gate.Step());
         target.handler = nullptr;
         EXPECT_TRUE(returned);
-        EXPECT_TRUE(platform.gate.Ended());
+        EXPECT_TRUE(platform.gate.WaitFinished());
         EXPECT_EQ(Events(), std::vector<int32_t>{2003});
         EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
         if (so) {
@@ -421,7 +406,7 @@ TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers)
 
     platform.gate.Open();
     so.reset();
-    EXPECT_TRUE(platform.gate.Ended()) << "the monitor thread outlived the object";
+    EXPECT_TRUE(platform.gate.WaitFinished()) << "the monitor thread outlived the object";
     EXPECT_TRUE(platform.timers.Active().empty()) << "a window timer outlived the object";
 }
 
