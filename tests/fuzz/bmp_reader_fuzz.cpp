@@ -18,14 +18,8 @@ void Check(bool condition) {
     }
 }
 
-struct Display {
-    int32_t maximumX;
-    int32_t maximumY;
-    int32_t alignX;
-    int32_t alignY;
-};
-
-constexpr Display kDisplays[] = {
+// MaximumX, MaximumY and the two alignments of each display.
+constexpr int32_t kDisplays[][4] = {
     {320, 32, -1, -1}, {320, 32, -3, -3}, {480, 120, -2, -2}, {512, 128, -3, -2}, {0, 0, -2, -3},
 };
 
@@ -44,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(bitmap.dots.size() == static_cast<size_t>(bitmap.width) * bitmap.height);
 
     auto dots = std::make_unique<DotBuffer>();
-    for (const Display& display : kDisplays) {
-        const auto frame = FrameBitmap(bitmap.width, bitmap.height, display.maximumX,
-                                       display.maximumY, display.alignX, display.alignY);
+    for (const auto& [maximumX, maximumY, alignX, alignY] : kDisplays) {
+        const auto frame =
+            FrameBitmap(bitmap.width, bitmap.height, maximumX, maximumY, alignX, alignY);
         if (!frame) {
             continue;
         }
@@ -54,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dots->Place(bitmap, *frame);
         if (GraphicImageBytes(*frame) <= kBitmapMaxPackedBytes) {
             const uint8_t scale = BitmapScale(static_cast<int32_t>(size) - 300, bitmap.width,
-                                              bitmap.height, display.maximumY);
+                                              bitmap.height, maximumY);
             const CommandBuffer graphic = GraphicBitmapCommand(*dots, *frame, scale);
             Check(graphic.Size() == 13 + GraphicImageBytes(*frame));
         }
