@@ -38,16 +38,7 @@ TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
     auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
     platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.Clock()); };
     CountingDisplay so(platform);
-    so.m_deviceModel = u"KT110";
-    so.m_deviceRows = so.m_rows = 2;
-    so.m_deviceColumns = so.m_columns = 20;
-    so.m_characterSet = so.m_codePage = 1252;
-    WindowRecord& whole = so.m_windows[0];
-    whole.height = whole.viewportHeight = 2;
-    whole.width = whole.viewportWidth = 20;
-    whole.active = 1;
-    so.m_claimed = so.m_deviceEnabled = 1;
-    so.m_port.Open(1, 9600);
+    Prepare(so, u"KT110", 2, 20);
     so.m_marqueeWaitFloor = 1;  // fast ticks; the model floors are not under test here
 
     for (int32_t window = 1; window <= 2; ++window) {
