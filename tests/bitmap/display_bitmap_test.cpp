@@ -1,12 +1,8 @@
 // DisplayBitmap from the test files to the bytes on the wire: the family 2 graphic command with
 // its length and scale bytes, the family 1 raster bands, the alignments, and every refusal
 // leaving the wire untouched.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
 
-#include "bitmap/test_files.h"
 #include "display/display_fixture.h"
 
 namespace miraxld::testing {

@@ -1,5 +1,3 @@
-#include <tuple>
-
 #include "display_fixture.h"
 
 namespace miraxld::testing {

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "display/cell_grid.h"
+#include "display/commands.h"
 #include "display_sim.h"
 #include "doubles/test_platform.h"
 #include "service_object/pos_ldisplay.h"
@@ -27,6 +32,12 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 inline Bytes Ascii(std::string_view text) {
     return Bytes(text.begin(), text.end());
+}
+// A file of tests/data (the BMP files are written by tests/data/make_test_bitmaps.py).
+inline Bytes ReadTestFile(const std::string& name) {
+    std::ifstream in(std::string(MIRAXLD_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The state OpenService and a claim leave: window 0 over the whole display, the link open, the

@@ -1,11 +1,7 @@
 // MarqueeType on the displays that scroll by themselves: the start command, the text upload and
 // the stop command as the simulator receives them, and the timer-driven marquee otherwise.
-#include <chrono>
 #include <optional>
-#include <string>
-#include <thread>
 
-#include "display/commands.h"
 #include "service_object/claim_fixture.h"
 
 namespace miraxld::testing {

@@ -1,7 +1,4 @@
 // The window stack, ScrollText and the emulated marquee, stepped by firing the timers by hand.
-#include <string>
-
-#include "display/commands.h"
 #include "display_fixture.h"
 
 namespace miraxld::testing {
