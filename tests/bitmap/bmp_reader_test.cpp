@@ -14,13 +14,12 @@ void Put32(std::vector<uint8_t>& b, size_t at, int64_t v) {
 
 TEST(BmpReader, RefusesWhatItCannotShow) {
     using Edit = std::function<void(std::vector<uint8_t>&)>;
-    struct Row {
+    const char* diagonal = "diagonal_8x8.bmp";
+    const struct {
         const char* file;
         Edit edit;  // applied to the file's bytes, when set
         BmpStatus status;
-    };
-    const char* diagonal = "diagonal_8x8.bmp";
-    const Row rows[] = {
+    } rows[] = {
         {"truncated_120x32.bmp", nullptr, BmpStatus::kTruncated},
         {"top_down_8x8.bmp", nullptr, BmpStatus::kTopDown},
         {"too_wide_513x8.bmp", nullptr, BmpStatus::kTooLarge},
@@ -42,7 +41,7 @@ TEST(BmpReader, RefusesWhatItCannotShow) {
         {diagonal, [](auto& b) { Put32(b, 22, 0); }, BmpStatus::kEmpty},
         {diagonal, [](auto& b) { Put32(b, 18, 65544); }, BmpStatus::kTooLarge},  // low half 8
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         std::vector<uint8_t> file = ReadTestFile(row.file);
         if (row.edit) {
             row.edit(file);

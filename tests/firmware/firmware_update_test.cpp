@@ -139,18 +139,17 @@ TEST(FirmwareUpdate, BlockLoaderAlreadyAnsweringSkipsTheUnlock) {
 }
 
 TEST(FirmwareUpdate, StreamLoaderSendsTheFirst58368BytesAfterItsHandshake) {
-    struct Row {
+    const Bytes probe(4, 0x00);
+    const struct {
         bool inLoader;
         Bytes before;  // everything sent ahead of the image
         std::vector<std::u16string> messages;
-    };
-    const Bytes probe(4, 0x00);
-    const Row rows[] = {
+    } rows[] = {
         {false, Cat({probe, CMD_INITIALIZE, CMD_ISP_ENTER, CMD_ISP_UNLOCK_EX}), {}},
         {true, probe, {u"VFD was failed, Please restart the device then continue."}},
     };
     const Bytes image = Image(kStreamImage + 1000);
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.inLoader ? "already in its loader" : "from normal mode");
         LoaderRig rig("KT910", {}, row.inLoader);
         int32_t rc = 0;
@@ -207,20 +206,19 @@ TEST(FirmwareUpdate, EachFailingStepGivesItsResult) {
 }
 
 TEST(FirmwareUpdate, RefusesBeforeTheLinkIsTouched) {
-    struct Row {
+    const struct {
         const char* model;
         size_t imageSize;  // 0: no file
         HResult result;
         int32_t rc;
         std::vector<std::u16string> messages;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"RMX910", kBlockImage - 1, 106, 106, {}},
         {"KT910", kStreamImage - 1, 106, 106, {}},
         {"RMX910", 0, kS_OK, -1, {u"File Not Found"}},
         {"KT110", kBlockImage, kS_OK, -1, {}},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.model << ", " << row.imageSize << " bytes");
         LoaderRig rig(row.model);
         int32_t rc = -1;
