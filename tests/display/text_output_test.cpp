@@ -9,38 +9,32 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
     const struct {
         const char* name;
         int height, width;
-        int startRow, startColumn;  // -1: wherever the fixture leaves the cursor (0, 0)
+        int startRow, startColumn;
         std::u16string text;
         std::vector<std::string> rows;
         int cursorRow, cursorColumn;
     } cases[] = {
         // clang-format off
-        {"full row leaves the cursor pending", 2, 5, -1, 0, u"ABCDE", {"ABCDE", "     "}, 0, 5},
-        {"next character wraps", 2, 5, -1, 0, u"ABCDEF", {"ABCDE", "F    "}, 1, 1},
-        {"wrap on the last row scrolls", 2, 5, -1, 0, u"ABCDEFGHIJK", {"FGHIJ", "K    "}, 1, 1},
-        {"last row full stays pending", 2, 5, -1, 0, u"ABCDEFGHIJ", {"ABCDE", "FGHIJ"}, 1, 5},
-        {"CR LF after a full row", 2, 5, -1, 0, u"ABCDE\r\nX", {"ABCDE", "X    "}, 1, 1},
-        {"LF alone after a full row skips a row", 3, 5, -1, 0, u"ABCDE\nX",
+        {"full row leaves the cursor pending", 2, 5, 0, 0, u"ABCDE", {"ABCDE", "     "}, 0, 5},
+        {"next character wraps", 2, 5, 0, 0, u"ABCDEF", {"ABCDE", "F    "}, 1, 1},
+        {"wrap on the last row scrolls", 2, 5, 0, 0, u"ABCDEFGHIJK", {"FGHIJ", "K    "}, 1, 1},
+        {"last row full stays pending", 2, 5, 0, 0, u"ABCDEFGHIJ", {"ABCDE", "FGHIJ"}, 1, 5},
+        {"CR LF after a full row", 2, 5, 0, 0, u"ABCDE\r\nX", {"ABCDE", "X    "}, 1, 1},
+        {"LF alone after a full row skips a row", 3, 5, 0, 0, u"ABCDE\nX",
          {"ABCDE", "     ", "X    "}, 2, 1},
         {"LF on the last row wraps through the top", 2, 5, 1, 2, u"\nZ", {" Z   ", "     "}, 0, 2},
-        {"CR returns to column 0", 2, 5, -1, 0, u"ABC\rX", {"XBC  ", "     "}, 0, 1},
+        {"CR returns to column 0", 2, 5, 0, 0, u"ABC\rX", {"XBC  ", "     "}, 0, 1},
         {"CR on a later row", 2, 5, 1, 3, u"\rQ", {"     ", "Q    "}, 1, 1},
-        {"TAB shows as a space", 2, 5, -1, 0, u"A\tB", {"A B  ", "     "}, 0, 3},
+        {"TAB shows as a space", 2, 5, 0, 0, u"A\tB", {"A B  ", "     "}, 0, 3},
         {"empty text keeps the cursor", 2, 5, 1, 2, u"", {"     ", "     "}, 1, 2},
-        {"one-row window scrolls in place", 1, 5, -1, 0, u"ABCDEFG", {"FG   "}, 0, 2},
-        {"one-column window", 3, 1, -1, 0, u"ABCD", {"B", "C", "D"}, 2, 1},
+        {"one-row window scrolls in place", 1, 5, 0, 0, u"ABCDEFG", {"FG   "}, 0, 2},
+        {"one-column window", 3, 1, 0, 0, u"ABCD", {"B", "C", "D"}, 2, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Open(u"KT110", c.height, c.width);
-        int32_t rc = -1;
-        if (c.startRow >= 0) {
-            so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, &rc);
-        } else {
-            so->DisplayText(c.text, 0, &rc);
-        }
-        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, nullptr), 0);
         for (size_t r = 0; r < c.rows.size(); ++r) {
             EXPECT_EQ(WindowRow(static_cast<int>(r)), c.rows[r]) << "row " << r;
             EXPECT_EQ(ScreenRow(static_cast<int>(r)), c.rows[r]) << "screen row " << r;
@@ -92,8 +86,8 @@ TEST_F(TextOutputTest, RefusalsChangeNothing) {
     Open(u"KT310", 8, 64);
     Window().height = 12;  // room for 768 cells: 256 fit without scrolling
     EXPECT_EQ(Display(std::u16string(256, u'y')), 0);
-    EXPECT_EQ(Window().cursorRow, 3);
-    EXPECT_EQ(Window().cursorColumn, 64) << "four full rows: pending at the end of row 3";
+    EXPECT_EQ(std::pair(Window().cursorRow, Window().cursorColumn), std::pair(3, 64))
+        << "four full rows: pending at the end of row 3";
 }
 
 TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
