@@ -71,10 +71,11 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     EXPECT_EQ(so->ClearText(nullptr), 0);  // stops the blink
     EXPECT_TRUE(platform.timers.Active().empty());
     EXPECT_EQ(Window(1).lastAttribute, 0);
-    Window(1).blinkPhase = 0;
-    Window(1).blinkPhaseShown = 1;
-    so->BlinkStep(1);  // a tick that was already running: no timer, nothing to restore
-    EXPECT_EQ(ScreenRow(1), "     ");
+    Display(u"Z", kDispDtBlink);
+    so->DeleteBlinkTimer(1);
+    Window(1).blinkPhase = 1;
+    so->BlinkStep(1);  // a tick that was already running finds no timer: nothing is drawn
+    EXPECT_EQ(ScreenRow(1), "Z    ");
 }
 
 // A tick that comes while DisplayText stops the blink must not bring the earlier text back.
