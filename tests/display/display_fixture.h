@@ -22,6 +22,7 @@
 namespace miraxld::testing {
 
 using Bytes = std::vector<uint8_t>;
+inline constexpr int32_t kMarqueeTypeIndex = 5014;  // the MarqueeType property
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;

@@ -11,10 +11,6 @@
 namespace miraxld::testing {
 namespace {
 
-constexpr int32_t kMarqueeTypeIndex = 5014;
-
-using RealTimePlatform = OnSystemTime<TestPlatform>;
-
 // Notes, inside the span in which a timer callback holds the step flag, how many steps run.
 class CountingDisplay : public CPOSLDisplay {
   public:
@@ -34,7 +30,7 @@ class CountingDisplay : public CPOSLDisplay {
 };
 
 TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
-    RealTimePlatform platform;
+    OnSystemTime<TestPlatform> platform;
     auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
     platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.Clock()); };
     CountingDisplay so(platform);

@@ -4,15 +4,11 @@
 namespace miraxld::testing {
 namespace {
 
-constexpr int32_t kMarqueeTypeIndex = 5014;
-
 class WindowsTest : public DisplayTest {
   protected:
     int32_t Create(int32_t row, int32_t column, int32_t viewportHeight, int32_t viewportWidth,
                    int32_t height, int32_t width) {
-        int32_t rc = -1;
-        so->CreateWindow(row, column, viewportHeight, viewportWidth, height, width, &rc);
-        return rc;
+        return so->CreateWindow(row, column, viewportHeight, viewportWidth, height, width, nullptr);
     }
     bool Tick(int window) { return platform.timers.Fire(so->m_marqueeTimer[window]); }
 };
