@@ -81,8 +81,7 @@ class DisplayTest : public ::testing::Test {
 
     // Makes window n as CreateWindow would, and selects it.
     void MakeWindow(int n, int viewportRow, int viewportColumn, int height, int width) {
-        WindowRecord& w = so->m_windows[n];
-        w = WindowRecord{};
+        WindowRecord& w = so->m_windows[n] = WindowRecord{};
         w.viewportRow = viewportRow;
         w.viewportColumn = viewportColumn;
         w.height = w.viewportHeight = height;
@@ -112,9 +111,7 @@ class DisplayTest : public ::testing::Test {
     }
 
     int32_t Display(std::u16string_view text, int32_t attribute = 0) {
-        int32_t rc = -1;
-        so->DisplayText(text, attribute, &rc);
-        return rc;
+        return so->DisplayText(text, attribute, nullptr);
     }
 
     TestPlatform platform;

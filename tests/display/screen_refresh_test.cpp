@@ -12,9 +12,7 @@ void PutScreen(CPOSLDisplay& so, int row, int column, std::u16string_view text,
     }
 }
 
-const Bytes kHome{0x0B};
-const Bytes kOn{0x1F, 0x72, 0x01};
-const Bytes kOff{0x1F, 0x72, 0x00};
+const Bytes kHome{0x0B}, kOn{0x1F, 0x72, 0x01}, kOff{0x1F, 0x72, 0x00};
 
 class RefreshScreenTest : public DisplayTest {};
 
