@@ -28,7 +28,6 @@ TEST_F(BlinkTest, BlinkingTextStartsOneTimerOfTheModelPeriodOutsideWindowZero) {
         const auto active = platform.timers.Active();
         ASSERT_EQ(active.size(), 1u);
         EXPECT_EQ(std::pair(active[0].dueMs, active[0].periodMs), std::pair(10, c.period));
-        EXPECT_NE(so->m_blinkTimer[2], 0u);
         EXPECT_EQ(Window(2).lastAttribute, kDispDtBlink);
 
         EXPECT_EQ(Display(u"?", kDispDtNormal), 0);
