@@ -144,8 +144,7 @@ class Recorder {
 class RecordingMessages : public IUserMessages {
   public:
     struct Message {
-        std::u16string text;
-        std::u16string caption;
+        std::u16string text, caption;
     };
     void Show(std::u16string_view text, std::u16string_view caption) override {
         m_shown.Record({std::u16string(text), std::u16string(caption)});
