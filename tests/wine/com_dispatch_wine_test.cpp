@@ -34,70 +34,52 @@ class Dispatch : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(m_apartment.Status()));
         ASSERT_EQ(m_co.Create(), S_OK);
+        ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, m_vtable.PutVoid()), S_OK);
     }
     ComApartment m_apartment;
     ControlObject m_co;
+    ComPtr<IPOSLDisplay> m_vtable;
 };
 
-TEST(DispatchCreation, BothProgIdsCreateTheClass) {
-    ComApartment apartment;
-    for (const wchar_t* progId : {L"MIRAXLD.POSLDisplay.1", L"MIRAXLD.POSLDisplay"}) {
-        ControlObject co;
-        EXPECT_EQ(co.Create(progId), S_OK);
-    }
-    ControlObject co;
-    EXPECT_EQ(co.Create(L"MIRAXLD.NoSuchClass"), CO_E_CLASSSTRING);
-}
-
-TEST_F(Dispatch, ThirtyNamesResolveToTheirFixedDispids) {
+TEST_F(Dispatch, BothProgIdsCreateTheClassAndThirtyNamesResolveToTheirFixedDispids) {
+    ControlObject byVersionIndependentId, unknown;
+    EXPECT_EQ(byVersionIndependentId.Create(L"MIRAXLD.POSLDisplay"), S_OK);
+    EXPECT_EQ(unknown.Create(L"MIRAXLD.NoSuchClass"), CO_E_CLASSSTRING);
+    DISPID id = -1;
     for (size_t i = 0; i < std::size(kMethodNames); ++i) {
-        DISPID id = -1;
         EXPECT_EQ(m_co.DispIdOf(kMethodNames[i], &id), S_OK);
         EXPECT_EQ(id, static_cast<DISPID>(i + 1)) << i;
     }
-    struct Row {
-        const wchar_t* name;
-        HRESULT expected;
-    };
-    const Row rows[] = {
-        {L"cleartext", S_OK},  // names are matched as OLE Automation does, ignoring case
-        {L"NoSuchMethod", DISP_E_UNKNOWNNAME},
-        {L"ResultCode", DISP_E_UNKNOWNNAME},  // properties go through GetPropertyNumber
-    };
-    for (const Row& row : rows) {
-        DISPID id = 0;
-        EXPECT_EQ(m_co.DispIdOf(row.name, &id), row.expected);
+    EXPECT_EQ(m_co.DispIdOf(L"cleartext", &id), S_OK);  // ignoring case, as OLE Automation does
+    // Properties go through GetPropertyNumber.
+    for (const wchar_t* name : {L"NoSuchMethod", L"ResultCode"}) {
+        EXPECT_EQ(m_co.DispIdOf(name, &id), DISP_E_UNKNOWNNAME);
     }
 }
 
 TEST_F(Dispatch, AFailingResultCodeIsTheRetvalOfASuccessfulInvoke) {
     const auto result = m_co.Call(L"ClearText", {});
     EXPECT_EQ(result.hr, S_OK);
-    ASSERT_TRUE(result.number.has_value());
-    EXPECT_EQ(*result.number, 103);
-
+    EXPECT_EQ(result.number, 103);
     // Through the vtable the same failure is the positive status itself.
-    ComPtr<IPOSLDisplay> display;
-    ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, display.PutVoid()), S_OK);
     LONG rc = -1;
-    EXPECT_EQ(display->ClearText(&rc), 103);
+    EXPECT_EQ(m_vtable->ClearText(&rc), 103);
     EXPECT_EQ(rc, 103);
 }
 
 TEST_F(Dispatch, ByReferenceParametersComeBack) {
     const std::wstring text = L"caf\u00e9 \u05e9\u05dc\u05d5\u05dd";
     const auto io = m_co.Call(L"DirectIO", {L"7", L"42", text});
-    ASSERT_EQ(io.hr, S_OK) << std::hex << io.hr;
+    EXPECT_EQ(io.hr, S_OK) << std::hex << io.hr;
     EXPECT_EQ(io.number, 0);
-    ASSERT_EQ(io.outputs.size(), 2u);
-    EXPECT_EQ(io.outputs[0].second, L"42");
-    EXPECT_EQ(io.outputs[1].second, text);
+    using Outputs = decltype(io.outputs);
+    EXPECT_EQ(io.outputs, (Outputs{{L"pData", L"42"}, {L"pString", text}}));
 
     ASSERT_EQ(m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).hr, S_OK);
     const auto read = m_co.Call(L"ReadCharacterAtCursor", {L"-5"});
-    ASSERT_EQ(read.hr, S_OK);
-    ASSERT_EQ(read.outputs.size(), 1u);
-    EXPECT_EQ(read.outputs[0].second, L"32");  // a freshly opened display holds spaces
+    EXPECT_EQ(read.hr, S_OK);
+    // A freshly opened display holds spaces.
+    EXPECT_EQ(read.outputs, (Outputs{{L"pChar", L"32"}}));
 }
 
 // A client that asks the object to describe itself gets the dispinterface partnering the dual
@@ -121,34 +103,32 @@ TEST_F(Dispatch, TypeInfoIsTheDispatchPartnerOfTheDualInterface) {
 }
 
 TEST_F(Dispatch, WrongArgumentsAreRefusedByTheDispatchLayer) {
-    DISPID id = 0;
-    ASSERT_EQ(m_co.DispIdOf(L"ClaimDevice", &id), S_OK);
-    VARIANT result;
-    VariantInit(&result);
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(m_co.ServiceObject()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
-                                           nullptr, nullptr),
-              DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(m_co.ServiceObject()->Invoke(id, IID_IPOSLDisplay, 0, DISPATCH_METHOD, &none, &result,
-                                           nullptr, nullptr),
-              DISP_E_UNKNOWNINTERFACE);
-    EXPECT_EQ(m_co.ServiceObject()->Invoke(99, IID_NULL, 0, DISPATCH_METHOD, &none, &result,
-                                           nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
+    const struct {
+        DISPID id;  // 3: ClaimDevice
+        const IID& iid;
+        HRESULT expected;
+    } rows[] = {{3, IID_NULL, DISP_E_BADPARAMCOUNT},
+                {3, IID_IPOSLDisplay, DISP_E_UNKNOWNINTERFACE},
+                {99, IID_NULL, DISP_E_MEMBERNOTFOUND}};
+    for (const auto& row : rows) {
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        EXPECT_EQ(m_co.ServiceObject()->Invoke(row.id, row.iid, 0, DISPATCH_METHOD, &none, &result,
+                                               nullptr, nullptr),
+                  row.expected);
+    }
 }
 
 TEST_F(Dispatch, InterfaceMapAndConnectionPoints) {
     IDispatch* dispatch = m_co.ServiceObject();
-    ComPtr<IPOSLDisplay> display;
-    ASSERT_EQ(dispatch->QueryInterface(IID_IPOSLDisplay, display.PutVoid()), S_OK);
-    EXPECT_EQ(static_cast<IDispatch*>(display.Get()), dispatch);  // one pointer for both
-
+    EXPECT_EQ(static_cast<IDispatch*>(m_vtable.Get()), dispatch);  // one pointer for both
     ComPtr<IUnknown> unknown;
-    EXPECT_EQ(dispatch->QueryInterface(IID_IPersist, unknown.PutVoid()), E_NOINTERFACE);
-    EXPECT_EQ(dispatch->QueryInterface(IID_IProvideClassInfo, unknown.PutVoid()), E_NOINTERFACE);
-
+    for (const IID* iid : {&IID_IPersist, &IID_IProvideClassInfo}) {
+        EXPECT_EQ(dispatch->QueryInterface(*iid, unknown.PutVoid()), E_NOINTERFACE);
+    }
     ComPtr<IConnectionPointContainer> container;
-    ASSERT_EQ(display.As(&container), S_OK);
+    ASSERT_EQ(m_vtable.As(&container), S_OK);
     for (const IID* iid : {&DIID__IPOSLDisplayEvents, &IID_IPropertyNotifySink, &IID_IDispatch}) {
         IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
         EXPECT_EQ(container->FindConnectionPoint(*iid, &point), CONNECT_E_NOCONNECTION);
@@ -166,8 +146,7 @@ TEST_F(Dispatch, InterfaceMapAndConnectionPoints) {
 }
 
 TEST_F(Dispatch, NullOutPointersAreRefused) {
-    ComPtr<IPOSLDisplay> d;
-    ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, d.PutVoid()), S_OK);
+    IPOSLDisplay* d = m_vtable.Get();
     LONG n = 0;
     BSTR s = nullptr;
     UniqueBstr text(u"x");
@@ -194,13 +173,12 @@ TEST_F(Dispatch, NullOutPointersAreRefused) {
 TEST_F(Dispatch, OpenServiceLooksUpTheFiveEventNamesOnTheControlObject) {
     const auto open = m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"});
     ASSERT_EQ(open.hr, S_OK);
-    const auto lookups = m_co.Events().Lookups();
-    const std::vector<std::pair<std::wstring, LCID>> expected = {{L"SOData", 0x0800},
-                                                                 {L"SODirectIO", 0x0800},
-                                                                 {L"SOError", 0x0800},
-                                                                 {L"SOStatusUpdate", 0x0800},
-                                                                 {L"SOOutputComplete", 0x0800}};
-    EXPECT_EQ(lookups, expected);
+    std::vector<std::pair<std::wstring, LCID>> expected;
+    for (auto name :
+         {L"SOData", L"SODirectIO", L"SOError", L"SOStatusUpdate", L"SOOutputComplete"}) {
+        expected.emplace_back(name, 0x0800);
+    }
+    EXPECT_EQ(m_co.Events().Lookups(), expected);
 }
 
 // The adapter the service object fires its events through, against the test Control
@@ -208,18 +186,14 @@ TEST_F(Dispatch, OpenServiceLooksUpTheFiveEventNamesOnTheControlObject) {
 TEST(EventTargetAdapter, FiresOneMethodCallWithOneLong) {
     miraxld::testco::EventReceiver receiver;
     miraxld::com::EventTargetAdapter adapter(&receiver);
-    struct Row {
+    const struct {
         std::u16string_view name;
-        long status;
         int32_t expectedId;
         long expectedHr;
-    };
-    const Row rows[] = {
-        {u"SOStatusUpdate", 0, 4, S_OK},
-        {u"SOData", 0, 1, S_OK},
-        {u"SOMissing", 0, DISPID_UNKNOWN, DISP_E_UNKNOWNNAME},
-    };
-    for (const Row& row : rows) {
+    } rows[] = {{u"SOStatusUpdate", 4, S_OK},
+                {u"SOData", 1, S_OK},
+                {u"SOMissing", DISPID_UNKNOWN, DISP_E_UNKNOWNNAME}};
+    for (const auto& row : rows) {
         int32_t id = 0;
         EXPECT_EQ(adapter.GetIDOfName(row.name, &id), row.expectedHr);
         EXPECT_EQ(id, row.expectedId);
@@ -241,13 +215,12 @@ TEST(TypeLibrary, DescribesTheClassWithItsDualInterfaceAndEventSource) {
     UniqueBstr name;
     ASSERT_EQ(library->GetDocumentation(-1, name.Put(), nullptr, nullptr, nullptr), S_OK);
     EXPECT_STREQ(name.Get(), L"MIRAXLDLib");
-    struct Row {
+    const struct {
         const GUID* guid;
         const wchar_t* name;
         TYPEKIND kind;
         WORD flags;  // flags that must be set
-    };
-    const Row rows[] = {
+    } rows[] = {
         {&DIID__IPOSLDisplayEvents, L"_IPOSLDisplayEvents", TKIND_DISPATCH, 0},
         {&CLSID_POSLDisplay, L"POSLDisplay", TKIND_COCLASS, TYPEFLAG_FCANCREATE},
         // widl marks the dispatch half of a dual interface dual and dispatchable only; the
@@ -256,7 +229,7 @@ TEST(TypeLibrary, DescribesTheClassWithItsDualInterfaceAndEventSource) {
          TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE},
     };
     EXPECT_EQ(library->GetTypeInfoCount(), std::size(rows));
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(library->GetTypeInfoOfGuid(*row.guid, info.Put()), S_OK);
         TYPEATTR* type = nullptr;
@@ -264,12 +237,12 @@ TEST(TypeLibrary, DescribesTheClassWithItsDualInterfaceAndEventSource) {
         EXPECT_EQ(type->typekind, row.kind);
         EXPECT_EQ(type->wTypeFlags & row.flags, row.flags);
         if (row.kind == TKIND_COCLASS) {
-            ASSERT_EQ(type->cImplTypes, 2);
-            INT implFlags[2] = {};
-            info->GetImplTypeFlags(0, &implFlags[0]);
-            info->GetImplTypeFlags(1, &implFlags[1]);
-            EXPECT_EQ(implFlags[0], IMPLTYPEFLAG_FDEFAULT);
-            EXPECT_EQ(implFlags[1], IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+            INT flags[2] = {};
+            EXPECT_EQ(type->cImplTypes, 2);
+            info->GetImplTypeFlags(0, &flags[0]);
+            info->GetImplTypeFlags(1, &flags[1]);
+            EXPECT_EQ(flags[0], IMPLTYPEFLAG_FDEFAULT);
+            EXPECT_EQ(flags[1], IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
         }
         info->ReleaseTypeAttr(type);
         ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.Put(), nullptr, nullptr, nullptr),
