@@ -106,9 +106,9 @@ TEST_F(BlinkTest, ATickAfterTheObjectIsGoneTouchesNothing) {
     Display(u"AB", kDispDtBlink);
     const std::function<void()> lateTick = platform.timers.Active().at(0).callback;
     so.reset();
-    wire->Take();
+    Take();
     lateTick();
-    EXPECT_TRUE(wire->Take().empty());
+    EXPECT_TRUE(Take().empty());
 }
 
 }  // namespace
