@@ -117,7 +117,6 @@ TEST(FirmwareUpdate, BlockLoaderWritesTheImageFromTheTopAddressDown) {
     EXPECT_FALSE(rig.monitorOnLink);
     EXPECT_EQ(rig.so->m_loaderOwnsLink.load(), 0);
     EXPECT_TRUE(rig.so->m_port.IsOpen());
-    EXPECT_EQ(rig.sim->BaudRate(), 9600u);
 }
 
 TEST(FirmwareUpdate, BlockLoaderAlreadyAnsweringSkipsTheUnlock) {
