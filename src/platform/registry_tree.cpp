@@ -39,36 +39,65 @@ std::u16string_view StripRoot(std::u16string_view path) {
     return {};
 }
 
-// Reads a quoted string starting at text[pos] == '"'; returns false when unterminated.
+std::string Quote(std::u16string_view text) {
+    return Utf16ToUtf8(regtext::Quote(text));
+}
+
+}  // namespace
+
+namespace regtext {
+
+bool ForEachLine(std::u16string_view text,
+                 const std::function<bool(std::u16string_view line, size_t number)>& take) {
+    size_t number = 0;
+    for (size_t start = 0; start <= text.size();) {
+        ++number;
+        const size_t end = std::min(text.find(u'\n', start), text.size());
+        std::u16string_view line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == u'\r' || line.back() == u' ')) {
+            line.remove_suffix(1);
+        }
+        while (!line.empty() && line.front() == u' ') {
+            line.remove_prefix(1);
+        }
+        if (!line.empty() && line.front() != u';' && !take(line, number)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ReadQuoted(std::u16string_view text, size_t& pos, std::u16string* out) {
+    if (pos >= text.size() || text[pos] != u'"') {
+        return false;
+    }
     out->clear();
     for (++pos; pos < text.size(); ++pos) {
-        char16_t c = text[pos];
-        if (c == u'\\' && pos + 1 < text.size()) {
+        if (text[pos] == u'\\' && pos + 1 < text.size()) {
             out->push_back(text[++pos]);
-        } else if (c == u'"') {
+        } else if (text[pos] == u'"') {
             ++pos;
             return true;
         } else {
-            out->push_back(c);
+            out->push_back(text[pos]);
         }
     }
     return false;
 }
 
-std::string Quote(std::u16string_view text) {
-    std::string out = "\"";
+std::u16string Quote(std::u16string_view text) {
+    std::u16string out = u"\"";
     for (char16_t c : text) {
         if (c == u'\\' || c == u'"') {
-            out.push_back('\\');
+            out.push_back(u'\\');
         }
-        out += Utf16ToUtf8(std::u16string_view(&c, 1));
+        out.push_back(c);
     }
-    out.push_back('"');
-    return out;
+    return out + u"\"";
 }
 
-}  // namespace
+}  // namespace regtext
 
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
@@ -133,23 +162,7 @@ RegistryTree RegistryTree::Parse(std::string_view utf8) {
     const std::u16string text = Utf8ToUtf16(utf8);
     std::u16string current;
     bool inKey = false;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos) {
-            end = text.size();
-        }
-        std::u16string_view line(text.data() + start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == u'\r' || line.back() == u' ')) {
-            line.remove_suffix(1);
-        }
-        while (!line.empty() && line.front() == u' ') {
-            line.remove_prefix(1);
-        }
-        if (line.empty() || line.front() == u';') {
-            continue;
-        }
+    regtext::ForEachLine(text, [&](std::u16string_view line, size_t) {
         if (line.front() == u'[' && line.back() == u']') {
             std::u16string_view inner = line.substr(1, line.size() - 2);
             const bool remove = !inner.empty() && inner.front() == u'-';
@@ -161,31 +174,32 @@ RegistryTree RegistryTree::Parse(std::string_view utf8) {
                 current = std::u16string(Trim(path));
                 tree.CreateKey(current);
             }
-            continue;
+            return true;
         }
         if (!inKey) {
-            continue;
+            return true;
         }
         std::u16string name;
         size_t pos = 0;
         if (line.front() == u'@') {
             pos = 1;
-        } else if (line.front() != u'"' || !ReadQuoted(line, pos, &name)) {
-            continue;
+        } else if (!regtext::ReadQuoted(line, pos, &name)) {
+            return true;
         }
         if (pos >= line.size() || line[pos] != u'=') {
-            continue;
+            return true;
         }
         ++pos;
         if (pos < line.size() && line[pos] == u'-') {
             tree.DeleteValue(current, name);
-            continue;
+            return true;
         }
         std::u16string data;
-        if (pos < line.size() && line[pos] == u'"' && ReadQuoted(line, pos, &data)) {
+        if (regtext::ReadQuoted(line, pos, &data)) {
             tree.SetString(current, name, data);
         }
-    }
+        return true;
+    });
     return tree;
 }
 

@@ -15,6 +15,7 @@
 // first written. The text is UTF-8.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,19 @@ class RegistryTree : public IRegistry {
 
     std::vector<Key> m_keys;  // in creation order; parents before children
 };
+
+// Pieces of the text form, shared with the setup tool's .reg import and export.
+namespace regtext {
+// Calls `take(line, number)` for each line that carries something, trimmed of spaces and CR
+// (empty lines and ";" comments are skipped; `number` counts every line from 1), until `take`
+// returns false; false when it did.
+bool ForEachLine(std::u16string_view text,
+                 const std::function<bool(std::u16string_view line, size_t number)>& take);
+// Reads a quoted text (\\ and \" escapes) at text[pos] == '"' and moves `pos` past it; false when
+// there is none there or it has no end.
+bool ReadQuoted(std::u16string_view text, size_t& pos, std::u16string* out);
+std::u16string Quote(std::u16string_view text);
+}  // namespace regtext
 
 // UTF-8 <-> UTF-16 for the text form and the POSIX layer.
 std::u16string Utf8ToUtf16(std::string_view text);

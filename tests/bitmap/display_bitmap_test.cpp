@@ -1,12 +1,8 @@
 // DisplayBitmap from the test files to the bytes on the wire: the family 2 graphic command with
 // its length and scale bytes, the family 1 raster bands, the alignments, and every refusal
 // leaving the wire untouched.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
 
-#include "bitmap/test_files.h"
 #include "display/display_fixture.h"
 
 namespace miraxld::testing {
@@ -23,53 +19,49 @@ Bytes Slice(const Bytes& bytes, size_t from, size_t count) {
 
 class DisplayBitmapTest : public DisplayTest {
   protected:
-    // A graphic display of `family` with a dot area of maximumX x maximumY.
-    void Graphic(uint16_t family, int32_t maximumX = 320, int32_t maximumY = 32) {
+    // The bytes sent to show file `name` on a display of `family` with a dot area of
+    // maximumX x maximumY; the method must end with `rc`.
+    Bytes Show(int32_t rc, uint16_t family, int32_t maximumX, int32_t maximumY,
+               const std::string& name, int32_t width, int32_t alignX = -1, int32_t alignY = -1) {
         so->m_commandFamily = family;
         so->m_maximumX = maximumX;
         so->m_maximumY = maximumY;
         Take();
-    }
-    int32_t Show(const std::string& name, int32_t width, int32_t alignX = -1, int32_t alignY = -1) {
         if (name != "missing.bmp") {
             platform.files.Put(PathOf(name), ReadTestFile(name));
         }
-        int32_t rc = -1;
-        EXPECT_EQ(so->DisplayBitmap(PathOf(name), width, alignX, alignY, &rc), kS_OK);
-        EXPECT_EQ(so->m_resultCode, rc);
-        return rc;
+        int32_t result = -1;
+        EXPECT_EQ(so->DisplayBitmap(PathOf(name), width, alignX, alignY, &result), kS_OK);
+        EXPECT_EQ(std::pair(result, so->m_resultCode), std::pair(rc, rc));
+        return Take();
     }
 };
 
 TEST_F(DisplayBitmapTest, ScaleByteFollowsTheRequestedWidth) {
-    struct Row {
+    // The last four: h x s above MaximumY gives MaximumY / h instead.
+    const struct {
         int32_t width, maximumY;
         uint8_t scale;
-    };
-    // The last four: h x s above MaximumY gives MaximumY / h instead.
-    const Row rows[] = {{120, 128, 1},   {121, 128, 2}, {240, 128, 2},     {360, 128, 3},
-                        {-11, 128, 1},   {0, 128, 0},   {-240, 128, 0xFE}, {24000, 128, 200},
-                        {30720, 128, 0}, {240, 32, 1},  {360, 120, 3},     {600, 120, 3},
-                        {600, 128, 4}};
-    for (const Row& row : rows) {
-        Graphic(2, 480, row.maximumY);
-        ASSERT_EQ(Show("frame_120x32.bmp", row.width), 0);
-        const Bytes sent = Take();
-        EXPECT_EQ(Slice(sent, 7, 2), Bytes(2, row.scale)) << "Width " << row.width;
+    } rows[] = {{120, 128, 1}, {121, 128, 2},     {240, 128, 2},     {360, 128, 3},   {-11, 128, 1},
+                {0, 128, 0},   {-240, 128, 0xFE}, {24000, 128, 200}, {30720, 128, 0}, {240, 32, 1},
+                {360, 120, 3}, {600, 120, 3},     {600, 128, 4}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(Slice(Show(0, 2, 480, row.maximumY, "frame_120x32.bmp", row.width), 7, 2),
+                  Bytes(2, row.scale))
+            << "Width " << row.width;
     }
 }
 
 TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) {
     // The 8 x 8 diagonal on a 320 x 32 display: dot (r, r) lands at (r + dy, r + dx).
-    struct Row {
+    const char* diagonal = "diagonal_8x8.bmp";
+    // clang-format off
+    const struct {
         const char* file;
         int32_t alignX, alignY;
         size_t width, bands;  // W and B sent
         std::vector<std::pair<size_t, Bytes>> columns;
-    };
-    const char* diagonal = "diagonal_8x8.bmp";
-    // clang-format off
-    const Row rows[] = {
+    } rows[] = {
         {diagonal, -1, -1, 8, 4,
          {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
         {"column_8x40.bmp", -1, -1, 8, 5,
@@ -82,11 +74,9 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
         {diagonal, -3, -3, 320, 4, {{319, {0x80, 0, 0, 0}}}},
     };
     // clang-format on
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.file << " " << row.alignX << "/" << row.alignY);
-        Graphic(1);
-        ASSERT_EQ(Show(row.file, 8, row.alignX, row.alignY), 0);
-        const Bytes sent = Take();
+        const Bytes sent = Show(0, 1, 320, 32, row.file, 8, row.alignX, row.alignY);
         ASSERT_EQ(sent.size(), 2 + row.bands * row.width + 1);
         EXPECT_EQ(Slice(sent, 0, 2), (Bytes{0x1C, 0x37}));
         EXPECT_EQ(sent.back(), 0x0D);
@@ -97,28 +87,26 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
 }
 
 TEST_F(DisplayBitmapTest, Family2AlignmentChangesTheSizeItSends) {
-    struct Row {
-        int32_t alignX, alignY, maximumY;
-        Bytes header;  // pL pH 04 30 s s wL wH hL hH
-        size_t topRow, bytesPerRow;
-        Bytes top;  // the frame's top row as sent
-    };
     Bytes centred(28, 0x00);  // dots 100 to 219
     centred[12] = 0x0F;
     std::fill(centred.begin() + 13, centred.begin() + 27, 0xFF);
     centred[27] = 0xF0;
     Bytes ended(40, 0x00);  // dots 200 to 319
     std::fill(ended.begin() + 25, ended.end(), 0xFF);
-    const Row rows[] = {
+    const struct {
+        int32_t alignX, alignY, maximumY;
+        Bytes header;  // pL pH 04 30 s s wL wH hL hH
+        size_t topRow, bytesPerRow;
+        Bytes top;  // the frame's top row as sent
+    } rows[] = {
         // W = 220: k = 28 x 32 = 896, pL from k + 8, pH from W x H / 8 + 8.
         {-2, -1, 32, {0x88, 0x03, 0x04, 0x30, 1, 1, 0xDC, 0x00, 0x20, 0x00}, 0, 28, centred},
         // W = 320, H = 120, the frame from row 88 on: k = 40 x 120 = 4800.
         {-3, -3, 120, {0xC8, 0x12, 0x04, 0x30, 1, 1, 0x40, 0x01, 0x78, 0x00}, 88, 40, ended},
     };
-    for (const Row& row : rows) {
-        Graphic(2, 320, row.maximumY);
-        ASSERT_EQ(Show("frame_120x32.bmp", 120, row.alignX, row.alignY), 0);
-        const Bytes sent = Take();
+    for (const auto& row : rows) {
+        const Bytes sent =
+            Show(0, 2, 320, row.maximumY, "frame_120x32.bmp", 120, row.alignX, row.alignY);
         EXPECT_EQ(Slice(sent, 3, 10), row.header);
         EXPECT_EQ(Slice(sent, 13 + row.topRow * row.bytesPerRow, row.bytesPerRow), row.top);
         if (row.topRow > 0) {
@@ -129,14 +117,13 @@ TEST_F(DisplayBitmapTest, Family2AlignmentChangesTheSizeItSends) {
 }
 
 TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
-    struct Row {
+    const char* frame = "frame_120x32.bmp";
+    const struct {
         const char* file;
         uint16_t family;
         int32_t maximumX, maximumY, alignX, alignY, rc;
         size_t sent;
-    };
-    const char* frame = "frame_120x32.bmp";
-    const Row rows[] = {
+    } rows[] = {
         {"missing.bmp", 2, 320, 32, -1, -1, 111, 0},
         {"colour4_8x8.bmp", 2, 320, 32, -1, -1, 106, 0},
         {"colour24_8x8.bmp", 1, 320, 32, -1, -1, 106, 0},
@@ -163,11 +150,11 @@ TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
         {"colour4_8x8.bmp", 0, 320, 32, -1, -1, 106, 0},
         {"missing.bmp", 3, 320, 32, -1, -1, 111, 0},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.file << " on family " << row.family);
-        Graphic(row.family, row.maximumX, row.maximumY);
-        EXPECT_EQ(Show(row.file, 120, row.alignX, row.alignY), row.rc);
-        EXPECT_EQ(Take().size(), row.sent);
+        const Bytes sent = Show(row.rc, row.family, row.maximumX, row.maximumY, row.file, 120,
+                                row.alignX, row.alignY);
+        EXPECT_EQ(sent.size(), row.sent);
     }
 }
 

@@ -3,40 +3,20 @@
 namespace miraxld::testing {
 namespace {
 
-struct CharacterSetCase {
-    const char* name;
-    std::u16string model;
-    std::u16string vidPid;
-    int32_t firmware;
-    int32_t oldSet;
-    int32_t oldTable;
-    uint8_t mapCharacterSet;
-    int32_t number;
-    Bytes expected;
-    int32_t characterSet;
-    int32_t codePage;
-    int32_t table;
-};
-
 const Bytes kCharset0{0x1B, 0x52, 0x00};
 
-class CharacterSetTest : public DisplayTest {
-  protected:
-    void SetList() {
-        const std::pair<int32_t, int32_t> list[] = {{437, 0},   {9320, 1},  {850, 2},   {1252, 16},
-                                                    {1255, 49}, {1256, 50}, {1258, 52}, {932, 244}};
-        so->m_codepageList.fill(-1);  // empty, as the claim leaves the slots it does not fill
-        so->m_codepageCmdIndex.fill(-1);
-        for (size_t i = 0; i < std::size(list); ++i) {
-            so->m_codepageList[i] = list[i].first;
-            so->m_codepageCmdIndex[i] = list[i].second;
-        }
-        so->m_defaultCodePage = 850;
-    }
-};
+using CharacterSetTest = DisplayTest;
 
 TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
-    const CharacterSetCase cases[] = {
+    const struct {
+        const char* name;
+        std::u16string model, vidPid;
+        int32_t firmware, oldSet, oldTable;
+        uint8_t mapCharacterSet;
+        int32_t number;
+        Bytes expected;
+        int32_t characterSet, codePage, table;
+    } cases[] = {
         {"map unset: the system code page's table", u"KT110", u"", 20000, 1252, 7, 0, 1255,
          Concat({kCharset0, {0x1B, 0x74, 16}}), 1255, 1252, 16},
         {"map set: the written code page's table", u"KT110", u"", 20000, 1252, 7, 1, 1255,
@@ -77,46 +57,40 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
          Bytes(), 1256, 997, 7},
         {"Unicode firmware leaving Japanese", u"KT910", u"1d9c_0a03", 236000, 932, 7, 0, 1252,
          Bytes{0x1C, 0x43, 0x00}, 1252, 997, 7},
+        {"the same value does nothing", u"KT110", u"", 20000, 1252, 7, 1, 1252, Bytes(), 1252, 1252,
+         7},
         {"RMX910 Unicode firmware", u"RMX910", u"1d9c_0a06", 150001, 1252, 7, 0, 864, Bytes(), 864,
          997, 7},
     };
-    for (const CharacterSetCase& c : cases) {
+    const int32_t pages[] = {437, 9320, 850, 1252, 1255, 1256, 1258, 932};
+    const int32_t tables[] = {0, 1, 2, 16, 49, 50, 52, 244};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Open(c.model, 2, 20);
         so->m_deviceName = c.model;
-        SetList();
+        so->m_codepageList.fill(-1);  // empty, as the claim leaves the slots it does not fill
+        std::copy(std::begin(pages), std::end(pages), so->m_codepageList.begin());
+        std::copy(std::begin(tables), std::end(tables), so->m_codepageCmdIndex.begin());
+        so->m_defaultCodePage = 850;
         so->m_vidPid = c.vidPid;
         so->m_firmwareVersion = c.firmware;
         so->m_characterSet = c.oldSet;
         so->m_selectedTable = c.oldTable;
         so->m_mapCharacterSet = c.mapCharacterSet;
-        so->m_unicodeMode = 0;
         Display(u"old text");
         Take();
 
         so->WriteCharacterSet(c.number);
         EXPECT_EQ(Take(), c.expected);
-        EXPECT_EQ(so->m_characterSet, c.characterSet);
-        EXPECT_EQ(so->m_codePage, c.codePage);
-        EXPECT_EQ(so->m_selectedTable, c.table);
-        EXPECT_EQ(ScreenRow(0), std::string(20, ' ')) << "pictures blanked";
-        EXPECT_EQ(WindowRow(0), std::string(20, ' '));
+        EXPECT_EQ(std::tuple(so->m_characterSet, so->m_codePage, so->m_selectedTable),
+                  std::tuple(c.characterSet, c.codePage, c.table));
+        const std::string shown(c.number == c.oldSet ? "old text" : "");
+        EXPECT_EQ(ScreenRow(0), shown + std::string(20 - shown.size(), ' ')) << "pictures blanked";
+        EXPECT_EQ(WindowRow(0), ScreenRow(0));
         EXPECT_EQ(so->m_unicodeMode, c.codePage == 997 && c.number != 997 ? 1 : 0);
         EXPECT_FALSE(so->m_commandBusy.IsSet());
     }
     EXPECT_EQ(so->m_leftToRight, 0) << "864 runs right to left";
-}
-
-TEST_F(CharacterSetTest, WritingTheSameValueDoesNothing) {
-    SetList();
-    so->m_characterSet = 1252;
-    so->m_selectedTable = 7;
-    Display(u"kept");
-    Take();
-    so->WriteCharacterSet(1252);
-    EXPECT_TRUE(Take().empty());
-    EXPECT_EQ(so->m_selectedTable, 7);
-    EXPECT_EQ(WindowRow(0).substr(0, 4), "kept");
 }
 
 }  // namespace

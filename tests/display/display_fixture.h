@@ -1,16 +1,20 @@
-// A claimed, enabled service object over a recording serial device, with its buffers set up as
-// OpenService leaves them, for the tests of the display output path.
+// A claimed, enabled service object over the display simulator, for the tests of the display
+// output path.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "display/cell_grid.h"
+#include "display/commands.h"
 #include "display_sim.h"
 #include "doubles/test_platform.h"
 #include "service_object/pos_ldisplay.h"
@@ -18,6 +22,7 @@
 namespace miraxld::testing {
 
 using Bytes = std::vector<uint8_t>;
+inline constexpr int32_t kMarqueeTypeIndex = 5014;  // the MarqueeType property
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -28,6 +33,24 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 inline Bytes Ascii(std::string_view text) {
     return Bytes(text.begin(), text.end());
+}
+// A file of tests/data (the BMP files are written by tests/data/make_test_bitmaps.py).
+inline Bytes ReadTestFile(const std::string& name) {
+    std::ifstream in(std::string(MIRAXLD_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The state OpenService and a claim leave: window 0 over the whole display, the link open, the
+// device enabled.
+inline void Prepare(CPOSLDisplay& d, std::u16string model, int rows, int columns) {
+    d.m_deviceModel = std::move(model);
+    d.m_deviceRows = d.m_rows = d.m_windows[0].height = d.m_windows[0].viewportHeight = rows;
+    d.m_deviceColumns = d.m_columns = d.m_windows[0].width = d.m_windows[0].viewportWidth = columns;
+    d.m_characterSet = d.m_codePage = 1252;
+    d.m_blinkRate = 300;
+    d.m_windows[0].active = d.m_claimed = d.m_deviceEnabled = 1;
+    d.m_port.Open(1, 9600);
 }
 
 class DisplayTest : public ::testing::Test {
@@ -50,41 +73,15 @@ class DisplayTest : public ::testing::Test {
         return received;
     }
 
-    // The state OpenService and a claim leave: window 0 over the whole display, blank
-    // buffers, the link open, the device enabled.
     void Open(std::u16string model, int rows, int columns) {
         so.reset();  // a fresh object: no field survives from the previous case
         so = std::make_unique<CPOSLDisplay>(platform);
-        CPOSLDisplay& d = *so;
-        d.m_deviceModel = std::move(model);
-        d.m_deviceRows = d.m_rows = rows;
-        d.m_deviceColumns = d.m_columns = columns;
-        d.m_characterSet = d.m_codePage = 1252;
-        d.m_blinkRate = 300;
-        d.m_currentWindow = 0;
-        d.m_cursorRow = d.m_cursorColumn = 0;
-        for (int i = 0; i < kWindowCount; ++i) {
-            d.m_windows[i] = WindowRecord{};
-            d.m_windows[i].cells.fill(Cell::Blank());
-        }
-        WindowRecord& w = d.m_windows[0];
-        w.height = w.viewportHeight = rows;
-        w.width = w.viewportWidth = columns;
-        w.active = 1;
-        d.m_screen.fill(Cell::Blank());
-        for (Strip& s : d.m_marqueeBuffer) {
-            s.fill(Cell::Blank());
-        }
-        d.m_claimed = 1;
-        d.m_deviceEnabled = 1;
-        d.m_port.Open(1, 9600);
+        Prepare(*so, std::move(model), rows, columns);
     }
 
     // Makes window n as CreateWindow would, and selects it.
     void MakeWindow(int n, int viewportRow, int viewportColumn, int height, int width) {
-        WindowRecord& w = so->m_windows[n];
-        w = WindowRecord{};
-        w.cells.fill(Cell::Blank());
+        WindowRecord& w = so->m_windows[n] = WindowRecord{};
         w.viewportRow = viewportRow;
         w.viewportColumn = viewportColumn;
         w.height = w.viewportHeight = height;
@@ -114,9 +111,7 @@ class DisplayTest : public ::testing::Test {
     }
 
     int32_t Display(std::u16string_view text, int32_t attribute = 0) {
-        int32_t rc = -1;
-        so->DisplayText(text, attribute, &rc);
-        return rc;
+        return so->DisplayText(text, attribute, nullptr);
     }
 
     TestPlatform platform;

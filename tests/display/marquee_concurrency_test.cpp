@@ -11,10 +11,6 @@
 namespace miraxld::testing {
 namespace {
 
-constexpr int32_t kMarqueeTypeIndex = 5014;
-
-using RealTimePlatform = OnSystemTime<TestPlatform>;
-
 // Notes, inside the span in which a timer callback holds the step flag, how many steps run.
 class CountingDisplay : public CPOSLDisplay {
   public:
@@ -34,20 +30,11 @@ class CountingDisplay : public CPOSLDisplay {
 };
 
 TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
-    RealTimePlatform platform;
+    OnSystemTime<TestPlatform> platform;
     auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
     platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.Clock()); };
     CountingDisplay so(platform);
-    so.m_deviceModel = u"KT110";
-    so.m_deviceRows = so.m_rows = 2;
-    so.m_deviceColumns = so.m_columns = 20;
-    so.m_characterSet = so.m_codePage = 1252;
-    WindowRecord& whole = so.m_windows[0];
-    whole.height = whole.viewportHeight = 2;
-    whole.width = whole.viewportWidth = 20;
-    whole.active = 1;
-    so.m_claimed = so.m_deviceEnabled = 1;
-    so.m_port.Open(1, 9600);
+    Prepare(so, u"KT110", 2, 20);
     so.m_marqueeWaitFloor = 1;  // fast ticks; the model floors are not under test here
 
     for (int32_t window = 1; window <= 2; ++window) {

@@ -1,7 +1,3 @@
-#include <functional>
-#include <tuple>
-
-#include "display/commands.h"
 #include "display_fixture.h"
 
 namespace miraxld::testing {
@@ -16,9 +12,7 @@ void PutScreen(CPOSLDisplay& so, int row, int column, std::u16string_view text,
     }
 }
 
-const Bytes kHome{0x0B};
-const Bytes kOn{0x1F, 0x72, 0x01};
-const Bytes kOff{0x1F, 0x72, 0x00};
+const Bytes kHome{0x0B}, kOn{0x1F, 0x72, 0x01}, kOff{0x1F, 0x72, 0x00};
 
 class RefreshScreenTest : public DisplayTest {};
 
@@ -101,8 +95,7 @@ TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
     }
 }
 
-TEST_F(RefreshScreenTest, GeometryBeyondThePictureIsClipped) {
-    Open(u"KT110", 2, 20);
+TEST_F(RefreshScreenTest, GeometryBeyondTheBuffersIsClipped) {
     so->m_deviceRows = 40;
     so->m_deviceColumns = 1000;
     Take();
@@ -111,11 +104,7 @@ TEST_F(RefreshScreenTest, GeometryBeyondThePictureIsClipped) {
     so->m_deviceRows = -3;
     so->RefreshScreen(0, 0, true);
     EXPECT_EQ(Take(), kHome);
-}
 
-class UpdateScreenTest : public DisplayTest {};
-
-TEST_F(UpdateScreenTest, BadGeometryStaysInsideTheBuffers) {
     const std::array<int, 8> cases[] = {
         // viewport row, column, height, width; window height, width; row, column offset
         {6, 120, 5, 20, 5, 20, 0, 0},    // viewport reaching beyond the screen

@@ -9,38 +9,32 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
     const struct {
         const char* name;
         int height, width;
-        int startRow, startColumn;  // -1: wherever the fixture leaves the cursor (0, 0)
+        int startRow, startColumn;
         std::u16string text;
         std::vector<std::string> rows;
         int cursorRow, cursorColumn;
     } cases[] = {
         // clang-format off
-        {"full row leaves the cursor pending", 2, 5, -1, 0, u"ABCDE", {"ABCDE", "     "}, 0, 5},
-        {"next character wraps", 2, 5, -1, 0, u"ABCDEF", {"ABCDE", "F    "}, 1, 1},
-        {"wrap on the last row scrolls", 2, 5, -1, 0, u"ABCDEFGHIJK", {"FGHIJ", "K    "}, 1, 1},
-        {"last row full stays pending", 2, 5, -1, 0, u"ABCDEFGHIJ", {"ABCDE", "FGHIJ"}, 1, 5},
-        {"CR LF after a full row", 2, 5, -1, 0, u"ABCDE\r\nX", {"ABCDE", "X    "}, 1, 1},
-        {"LF alone after a full row skips a row", 3, 5, -1, 0, u"ABCDE\nX",
+        {"full row leaves the cursor pending", 2, 5, 0, 0, u"ABCDE", {"ABCDE", "     "}, 0, 5},
+        {"next character wraps", 2, 5, 0, 0, u"ABCDEF", {"ABCDE", "F    "}, 1, 1},
+        {"wrap on the last row scrolls", 2, 5, 0, 0, u"ABCDEFGHIJK", {"FGHIJ", "K    "}, 1, 1},
+        {"last row full stays pending", 2, 5, 0, 0, u"ABCDEFGHIJ", {"ABCDE", "FGHIJ"}, 1, 5},
+        {"CR LF after a full row", 2, 5, 0, 0, u"ABCDE\r\nX", {"ABCDE", "X    "}, 1, 1},
+        {"LF alone after a full row skips a row", 3, 5, 0, 0, u"ABCDE\nX",
          {"ABCDE", "     ", "X    "}, 2, 1},
         {"LF on the last row wraps through the top", 2, 5, 1, 2, u"\nZ", {" Z   ", "     "}, 0, 2},
-        {"CR returns to column 0", 2, 5, -1, 0, u"ABC\rX", {"XBC  ", "     "}, 0, 1},
+        {"CR returns to column 0", 2, 5, 0, 0, u"ABC\rX", {"XBC  ", "     "}, 0, 1},
         {"CR on a later row", 2, 5, 1, 3, u"\rQ", {"     ", "Q    "}, 1, 1},
-        {"TAB shows as a space", 2, 5, -1, 0, u"A\tB", {"A B  ", "     "}, 0, 3},
+        {"TAB shows as a space", 2, 5, 0, 0, u"A\tB", {"A B  ", "     "}, 0, 3},
         {"empty text keeps the cursor", 2, 5, 1, 2, u"", {"     ", "     "}, 1, 2},
-        {"one-row window scrolls in place", 1, 5, -1, 0, u"ABCDEFG", {"FG   "}, 0, 2},
-        {"one-column window", 3, 1, -1, 0, u"ABCD", {"B", "C", "D"}, 2, 1},
+        {"one-row window scrolls in place", 1, 5, 0, 0, u"ABCDEFG", {"FG   "}, 0, 2},
+        {"one-column window", 3, 1, 0, 0, u"ABCD", {"B", "C", "D"}, 2, 1},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Open(u"KT110", c.height, c.width);
-        int32_t rc = -1;
-        if (c.startRow >= 0) {
-            so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, &rc);
-        } else {
-            so->DisplayText(c.text, 0, &rc);
-        }
-        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, nullptr), 0);
         for (size_t r = 0; r < c.rows.size(); ++r) {
             EXPECT_EQ(WindowRow(static_cast<int>(r)), c.rows[r]) << "row " << r;
             EXPECT_EQ(ScreenRow(static_cast<int>(r)), c.rows[r]) << "screen row " << r;
@@ -83,18 +77,17 @@ TEST_F(TextOutputTest, RefusalsChangeNothing) {
         }
         Take();
         EXPECT_EQ(Display(c.text, kDispDtBlinkReverse), c.rc);
-        EXPECT_EQ(so->m_resultCode, c.rc);
-        EXPECT_EQ(so->m_resultCodeExtended, c.extended);
+        EXPECT_EQ(std::pair(so->m_resultCode, so->m_resultCodeExtended),
+                  std::pair(c.rc, c.extended));
         EXPECT_EQ(WindowRow(0), std::string(20, ' '));
-        EXPECT_EQ(Window().cursorColumn, 0);
-        EXPECT_EQ(Window().lastAttribute, 0);
+        EXPECT_EQ(std::pair(Window().cursorColumn, Window().lastAttribute), std::pair(0, 0));
         EXPECT_TRUE(Take().empty());
     }
     Open(u"KT310", 8, 64);
     Window().height = 12;  // room for 768 cells: 256 fit without scrolling
     EXPECT_EQ(Display(std::u16string(256, u'y')), 0);
-    EXPECT_EQ(Window().cursorRow, 3);
-    EXPECT_EQ(Window().cursorColumn, 64) << "four full rows: pending at the end of row 3";
+    EXPECT_EQ(std::pair(Window().cursorRow, Window().cursorColumn), std::pair(3, 64))
+        << "four full rows: pending at the end of row 3";
 }
 
 TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
@@ -114,18 +107,6 @@ TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
     so->DisplayTextAt(1, 3, u"Q", 0, &rc);
     EXPECT_EQ(rc, 103) << "a good position goes on to DisplayText's state checks";
     EXPECT_EQ(std::pair(Window().cursorRow, Window().cursorColumn), std::pair(1, 3));
-}
-
-TEST_F(TextOutputTest, NormalTextKeepsReverseVideo) {
-    Open(u"KT110", 1, 4);
-    Display(u"AB", kDispDtReverse);
-    Take();
-    so->DisplayTextAt(0, 0, u"C", kDispDtNormal, nullptr);
-    EXPECT_EQ(Window().At(0, 0).reverse, 1);
-    EXPECT_EQ(Take(),
-              Concat({{0x0B, 0x1F, 0x72, 0x01}, Ascii("CB"), {0x1F, 0x72, 0x00}, Ascii("  ")}));
-    so->ClearText(nullptr);
-    EXPECT_EQ(Window().At(0, 0).reverse, 0) << "clearing does reset it";
 }
 
 TEST_F(TextOutputTest, DoubleByteCharactersTakeTwoCellsAndNeverSplit) {
@@ -156,56 +137,40 @@ TEST_F(TextOutputTest, RightToLeftTextIsPreorderedAndItsLeftToRightRunsRecorded)
     EXPECT_EQ(std::pair(Window().ltrRunStart, Window().ltrRunEnd), std::pair(1, -1));
 }
 
-TEST_F(TextOutputTest, ArabicLettersAreShapedUnlessTheFirmwareShapesThem) {
+// Arabic letters are shaped unless the firmware shapes them; the Japanese character sets pick
+// their conversion.
+TEST_F(TextOutputTest, ArabicShapingAndJapaneseConversion) {
     const struct {
-        int32_t firmware;
+        std::u16string model;
+        int32_t firmware, characterSet;
+        uint8_t unicode;
         std::u16string text;
         std::vector<uint16_t> cells;
+        int32_t codePage;
     } cases[] = {
-        {236000, u"\u0628\u0628\u0628", {0xFE91, 0xFE92, 0xFE90}},  // initial, medial, final
-        {236000, u"\u0628 \u0628", {0xFE8F, 0x0020, 0xFE8F}},       // a space separates words
-        {236000, u"\u0644\u0627", {0xFEDF, 0xFE8E}},                // lam alef
-        {300000, u"\u0628\u0628", {0x0628, 0x0628}},                // the firmware shapes
+        // clang-format off
+        {u"KT910", 236000, 1256, 1, u"\u0628\u0628\u0628", {0xFE91, 0xFE92, 0xFE90}, 997},
+        {u"KT910", 236000, 1256, 1, u"\u0628 \u0628", {0xFE8F, 0x0020, 0xFE8F}, 997},
+        {u"KT910", 236000, 1256, 1, u"\u0644\u0627", {0xFEDF, 0xFE8E}, 997},  // lam alef
+        {u"KT910", 300000, 1256, 1, u"\u0628\u0628", {0x0628, 0x0628}, 997},  // firmware shapes
+        {u"KT110", 20000, 9320, 0, u"《あ", {0xEC, 0x82}, 932},  // a listed symbol in one byte
+        {u"KT910", 240000, 932, 1, u"\\", {0xFFE5}, 997},
+        // clang-format on
     };
     for (const auto& c : cases) {
-        Open(u"KT910", 2, 20);
+        Open(c.model, 2, 20);
         so->m_firmwareVersion = c.firmware;
-        so->m_characterSet = 1256;
-        so->m_unicodeMode = 1;
+        so->m_characterSet = c.characterSet;
+        so->m_unicodeMode = c.unicode;
         Display(c.text);
+        EXPECT_EQ(so->m_codePage, c.codePage) << c.characterSet;
         for (size_t i = 0; i < c.cells.size(); ++i) {
             EXPECT_EQ(Window().At(0, static_cast<int>(i)).code[0], c.cells[i]) << "cell " << i;
         }
     }
 }
 
-TEST_F(TextOutputTest, JapaneseSingleByteTableAndUnicodeSubstitutions) {
-    Open(u"KT110", 2, 20);
-    so->m_characterSet = 9320;
-    so->m_codePage = 1252;
-    Display(u"《あ");
-    EXPECT_EQ(so->m_codePage, 932);
-    EXPECT_EQ(Window().At(0, 0), (Cell{{0xEC, 0, 0}, 0})) << "listed symbol becomes one byte";
-    EXPECT_EQ(Window().At(0, 1), (Cell{{0x82, 0xA0, 0}, 0}));
-
-    Open(u"KT910", 2, 20);
-    so->m_firmwareVersion = 240000;
-    so->m_characterSet = 932;
-    so->m_unicodeMode = 1;
-    Display(u"\\");
-    EXPECT_EQ(Window().At(0, 0).code[0], 0xFFE5);
-    EXPECT_EQ(so->m_codePage, 997);
-}
-
-TEST_F(TextOutputTest, InitMarqueeStoresWithoutSending) {
-    Window().marqueeType = kMarqueeInit;
-    Take();
-    EXPECT_EQ(Display(u"Hi"), 0);
-    EXPECT_EQ(WindowRow(0).substr(0, 2), "Hi");
-    EXPECT_TRUE(Take().empty());
-}
-
-TEST_F(TextOutputTest, ClearText) {
+TEST_F(TextOutputTest, ClearTextTheInitMarqueeAndReverseVideo) {
     Display(u"Total 12.50");
     Take();
     EXPECT_EQ(so->ClearText(nullptr), 0);
@@ -223,6 +188,21 @@ TEST_F(TextOutputTest, ClearText) {
     Window(1).marqueeType = kMarqueeDown;
     EXPECT_EQ(so->ClearText(nullptr), 106);
     EXPECT_EQ(so->m_resultCodeExtended, 10008);
+
+    Window(1).marqueeType = kMarqueeInit;
+    EXPECT_EQ(Display(u"Hi"), 0) << "stored without sending";
+    EXPECT_EQ(WindowRow(0, 1).substr(0, 2), "Hi");
+    EXPECT_TRUE(Take().empty());
+
+    // Normal text keeps reverse video; only clearing resets it.
+    Open(u"KT110", 1, 4);
+    Display(u"AB", kDispDtReverse);
+    Take();
+    so->DisplayTextAt(0, 0, u"C", kDispDtNormal, nullptr);
+    EXPECT_EQ(Take(),
+              Concat({{0x0B, 0x1F, 0x72, 0x01}, Ascii("CB"), {0x1F, 0x72, 0x00}, Ascii("  ")}));
+    so->ClearText(nullptr);
+    EXPECT_EQ(Window().At(0, 0).reverse, 0);
 }
 
 }  // namespace

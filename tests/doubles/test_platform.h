@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,7 +24,11 @@ namespace miraxld::testing {
 class VirtualClock : public IClock {
   public:
     int64_t NowMs() override { return m_now.load(); }
-    void SleepMs(int ms) override;
+    void SleepMs(int ms) override {
+        m_now += ms > 0 ? ms : 0;
+        ++m_sleeps;
+        std::this_thread::yield();  // the other threads (monitor, timers) get real time too
+    }
     void Advance(int64_t ms) { m_now += ms; }
     int64_t TotalSleeps() const { return m_sleeps.load(); }
 
@@ -48,15 +53,41 @@ class ManualTimers : public ITimerService {
   public:
     struct Timer {
         TimerHandle handle = 0;
-        int dueMs = 0;
-        int periodMs = 0;
+        int dueMs = 0, periodMs = 0;
         std::function<void()> callback;
     };
-    TimerHandle Create(int dueMs, int periodMs, std::function<void()> callback) override;
-    void Delete(TimerHandle timer) override;
+    TimerHandle Create(int dueMs, int periodMs, std::function<void()> callback) override {
+        std::lock_guard lock(m_mutex);
+        m_timers[m_next] = Timer{m_next, dueMs, periodMs, std::move(callback)};
+        return m_next++;
+    }
+    void Delete(TimerHandle timer) override {
+        if (beforeDelete) {
+            beforeDelete(timer);
+        }
+        std::lock_guard lock(m_mutex);
+        m_timers.erase(timer);
+    }
     // Runs one tick of `timer` on the calling thread; false when it no longer exists.
-    bool Fire(TimerHandle timer);
-    std::vector<Timer> Active() const;
+    bool Fire(TimerHandle timer) {
+        std::unique_lock lock(m_mutex);
+        const auto it = m_timers.find(timer);
+        if (it == m_timers.end()) {
+            return false;
+        }
+        const std::function<void()> callback = it->second.callback;
+        lock.unlock();
+        callback();
+        return true;
+    }
+    std::vector<Timer> Active() const {
+        std::lock_guard lock(m_mutex);
+        std::vector<Timer> out;
+        for (const auto& entry : m_timers) {
+            out.push_back(entry.second);
+        }
+        return out;
+    }
     size_t CreatedCount() const {
         std::lock_guard lock(m_mutex);
         return m_next - 1;
@@ -74,7 +105,16 @@ class ManualTimers : public ITimerService {
 // the starter, so it may finish after the starter is gone.
 class CountingThreads : public IThreadStarter {
   public:
-    bool Start(std::function<void()> body) override;
+    bool Start(std::function<void()> body) override {
+        ++m_started;
+        ++*m_running;
+        std::thread([running = m_running, body = std::move(body)]() mutable {
+            body();
+            body = nullptr;  // what the body holds goes before the thread counts as ended
+            --*running;
+        }).detach();
+        return true;
+    }
     int Started() const { return m_started.load(); }
     int Running() const { return m_running->load(); }
 
@@ -104,8 +144,7 @@ class Recorder {
 class RecordingMessages : public IUserMessages {
   public:
     struct Message {
-        std::u16string text;
-        std::u16string caption;
+        std::u16string text, caption;
     };
     void Show(std::u16string_view text, std::u16string_view caption) override {
         m_shown.Record({std::u16string(text), std::u16string(caption)});
@@ -116,13 +155,9 @@ class RecordingMessages : public IUserMessages {
     Recorder<Message> m_shown;
 };
 
-class RecordingDebugOutput : public IDebugOutput {
+class SilentDebugOutput : public IDebugOutput {
   public:
-    void Write(std::u16string_view line) override { m_lines.Record(std::u16string(line)); }
-    std::vector<std::u16string> Lines() const { return m_lines.Items(); }
-
-  private:
-    Recorder<std::u16string> m_lines;
+    void Write(std::u16string_view) override {}
 };
 
 // Files held in memory by path.
@@ -236,7 +271,7 @@ class TestPlatform : public IPlatform {
     ManualTimers timers;
     CountingThreads threads;
     RecordingMessages messages;
-    RecordingDebugOutput debugOutput;
+    SilentDebugOutput debugOutput;
     MemoryFiles files;
     // Makes the serial device of each new service object; by default one that never opens.
     std::function<std::unique_ptr<ISerialDevice>()> serialFactory = [] {

@@ -4,22 +4,17 @@
 #   check-exports.sh <dll> <pei-i386|pei-x86-64>
 set -uo pipefail
 dll=$1 format=$2
-objdump_tool=objdump
-[ "$format" = pei-i386 ] && command -v i686-w64-mingw32-objdump >/dev/null && objdump_tool=i686-w64-mingw32-objdump
-[ "$format" = pei-x86-64 ] && command -v x86_64-w64-mingw32-objdump >/dev/null && objdump_tool=x86_64-w64-mingw32-objdump
-
+objdump=$([ "$format" = pei-i386 ] && echo i686 || echo x86_64)-w64-mingw32-objdump
+command -v "$objdump" >/dev/null || objdump=objdump
 fail() { echo "check-exports: $dll: $*"; exit 1; }
 [ -f "$dll" ] || fail "missing"
-"$objdump_tool" -f "$dll" | grep -q "file format $format" || fail "not $format"
+"$objdump" -f "$dll" | grep -q "file format $format" || fail "not $format"
 
-dump=$("$objdump_tool" -p "$dll")
+dump=$("$objdump" -p "$dll")
 exports=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[ *[0-9]+\]' |
     sed -E 's/.*\]\s+//' | sort | tr '\n' ' ')
 expected="DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
 [ "$exports" = "$expected" ] || fail "exports are '$exports', expected '$expected'"
-
 imports=$(echo "$dump" | grep -i "DLL Name:" | awk '{print tolower($3)}' | tr '\n' ' ')
-case "$imports" in
-    *libstdc++* | *libgcc* | *libwinpthread*) fail "imports a MinGW runtime DLL: $imports" ;;
-esac
+case "$imports" in *libstdc++* | *libgcc* | *libwinpthread*) fail "imports a MinGW runtime DLL: $imports" ;; esac
 echo "check-exports: $dll: $format, four exports, imports $imports"

@@ -2,8 +2,7 @@
 """Prints the HKEY_LOCAL_MACHINE keys and values of a Wine prefix that belong to MIRAXLD, one
 sorted line each ("key" or "key | name=data" as in the .reg file), key paths in lower case. A
 key is ours when its path names a marker (MIRAXLD, OLEforRetail, an identifier of the type
-library). The Windows Installer's own product records are left out, and so is Wine's \\\\?\\
-path prefix.
+library); the Windows Installer's own product records and Wine's \\\\?\\ path prefix are left out.
   reg_lines.py PREFIX MARKER... [--as-32-bit]
 --as-32-bit prints the lines as a 32-bit registration of the same DLL would write them: through
 the 32-bit view, from Program Files (x86). TypeLib is shared by both views, as on Windows: the
@@ -14,8 +13,7 @@ import sys
 BOOKKEEPING = ("software\\classes\\installer\\",
                "software\\microsoft\\windows\\currentversion\\installer\\",
                "software\\microsoft\\windows\\currentversion\\uninstall\\")
-
-
+CLASSES, TYPELIB = "software\\classes\\", "software\\classes\\typelib\\"
 PF64, PF32 = "C:\\Program Files\\", "C:\\Program Files (x86)\\"
 
 
@@ -35,14 +33,13 @@ def lines(prefix, markers):
 
 
 def as_32_bit(line):
-    classes, shared = "software\\classes\\", "software\\classes\\typelib\\"
-    if line.startswith(shared):
+    if line.startswith(TYPELIB):
         return line.replace("\\win64", "\\win32").replace(PF64, PF32) if "\\win64" in line else line
-    if line.startswith(classes) and not line.startswith(classes + "wow6432node\\"):
-        line = classes + "wow6432node\\" + line[len(classes):]
+    if line.startswith(CLASSES) and not line.startswith(CLASSES + "wow6432node\\"):
+        line = CLASSES + "wow6432node\\" + line[len(CLASSES):]
     return line.replace(PF64, PF32)
 
 
 args = [a for a in sys.argv[1:] if a != "--as-32-bit"]
-found = lines(args[0], [m.lower() for m in args[1:]])
-print("\n".join(sorted({as_32_bit(l) if "--as-32-bit" in sys.argv else l for l in found})))
+found = {as_32_bit(l) if "--as-32-bit" in sys.argv else l for l in lines(args[0], [m.lower() for m in args[1:]])}
+sys.stdout.write("".join(line + "\n" for line in sorted(found)))

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The Wine suite: the win64 service object registered with regsvr32 in a throw-away Wine
 # prefix, the Wine test program driving it (COM5 is a pty that echoes, COM6 a pty served by
-# the display simulator, COM9 never exists), the export checks of both DLLs, the setup tool's
-# checks (setup-tool-checks.sh) and the installer checks (installer-checks.sh), each in a fresh
-# copy of the prefix as wineboot left it.
+# the display simulator), the export checks of both DLLs, the setup tool's and the installer's
+# checks, each in a fresh copy of the prefix as wineboot left it.
 #   run-wine-suite.sh [win64 build dir] [native build dir] [win32 build dir]
 # Ends with "Wine suite: N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
@@ -11,6 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 win64=$(realpath "${1:-build/win64}")
 native=$(realpath "${2:-build/native}")
 win32=$(realpath -m "${3:-build/win32}")
+sim="$native/tools/display-sim/display-sim"
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -36,84 +36,89 @@ check() {  # check <name> <command...>: one counted check, its output shown only
         tail -n 40 "$work/check.log" | sed 's/^/       /'
     fi
 }
+exits() {  # exits <code> <command...>: the command ends with that exit code
+    local code=$1 status
+    shift
+    "$@"
+    status=$?
+    [ "$status" -eq "$code" ] || { echo "$*: exit $status, not $code"; return 1; }
+}
 
 # Starts a pty server in the background; its first output line is the pty path. Links the
 # Wine COM port to it.
 serve_port() {  # serve_port <com number> <command...>
-    local number=$1
+    local number=$1 path=""
     shift
     mkfifo "$work/port$number.out"
     "$@" >"$work/port$number.out" 2>"$work/port$number.err" &
     pids+=($!)
     exec {fd}<"$work/port$number.out"
-    local path=""
     read -r -t 10 path <&"$fd" || true
     [ -n "$path" ] || { echo "cannot start the server of COM$number"; cat "$work/port$number.err"; return 1; }
     ln -sf "$path" "$WINEPREFIX/dosdevices/com$number"
 }
 
+# The prefix's MIRAXLD keys and values, one sorted line each (reg_lines.py).
+idl="$here/../../src/com/miraxld.idl"
+clsid=$(grep -B3 "coclass POSLDisplay" "$idl" | grep -o 'uuid([0-9A-F-]*' | cut -c6-)
+markers="miraxld oleforretail $(grep -o 'uuid([0-9A-Fa-f]*' "$idl" | cut -c6-)"
+ours() { wineserver -w && python3 "$here/reg_lines.py" "$WINEPREFIX" $markers "$@"; }
+
 echo "== Wine prefix"
-if ! wineboot -i >"$work/wineboot.log" 2>&1; then
-    tail -n 20 "$work/wineboot.log"
-fi
+wineboot -i >"$work/wineboot.log" 2>&1 || tail -n 20 "$work/wineboot.log"
 wineserver -w 2>/dev/null || true
 cp -a "$WINEPREFIX" "$work/pristine"
 
 serve_port 5 python3 "$here/pty_echo.py" || exit 1
-export MIRAXLD_TEST_ECHO_PORT=5 MIRAXLD_TEST_MISSING_PORT=9
-rm -f "$WINEPREFIX/dosdevices/com9"
-sim="$native/tools/display-sim/display-sim"
-if [ -x "$sim" ]; then
-    serve_port 6 "$sim" --model KT110 --firmware 13000 --log "$work/sim6.log" || exit 1
-    export MIRAXLD_TEST_SIM_PORT=6 MIRAXLD_TEST_SIM_LOG
-    MIRAXLD_TEST_SIM_LOG=$(winepath -w "$work/sim6.log" 2>/dev/null)
-fi
+serve_port 6 "$sim" --model KT110 --firmware 13000 --log "$work/sim6.log" || exit 1
+export MIRAXLD_TEST_ECHO_PORT=5 MIRAXLD_TEST_SIM_PORT=6 MIRAXLD_TEST_SIM_LOG
+MIRAXLD_TEST_SIM_LOG=$(winepath -w "$work/sim6.log" 2>/dev/null)
 export WINEPATH="$win64"
-
-export class_key='HKCR\MIRAXLD.POSLDisplay.1'
-registered() { wine reg query "$class_key" >/dev/null 2>&1; }
 
 echo "== checks"
 check "win64 DLL: PE32+, four exports, static runtime" "$here/check-exports.sh" "$win64/MIRAXLD.dll" pei-x86-64
 if [ -f "$win32/MIRAXLD.dll" ]; then
     check "win32 DLL: PE32, four exports, static runtime" "$here/check-exports.sh" "$win32/MIRAXLD.dll" pei-i386
 fi
-check "regsvr32 registers the ProgID" bash -c "wine regsvr32 /s '$win64/MIRAXLD.dll' && $(declare -f registered); registered"
 
-# The device the tests open: a KT110 on COM6, the simulator's port.
-cat >"$work/device.reg" <<'REG'
-Windows Registry Editor Version 5.00
+# What regsvr32 writes is the installer checks' reference. Registering over a stale key clears
+# it; unregistering leaves nothing of ours and the other classes alone, and may run twice (an
+# uninstaller may).
+registration() {
+    local dll registered
+    dll=$(winepath -w "$win64/MIRAXLD.dll") && registered=$(ours) && [ -n "$registered" ] &&
+        wine reg add "HKCR\\CLSID\\{$clsid}\\LocalServer32" /f && wine regsvr32 /s "$dll" &&
+        diff <(echo "$registered") <(ours) && wine regsvr32 /u /s "$dll" && diff /dev/null <(ours) &&
+        wine regsvr32 /u /s "$dll" && wine reg query 'HKCR\CLSID\{00020424-0000-0000-C000-000000000046}' &&
+        wine regsvr32 /s "$dll"
+}
+check "regsvr32 registers the ProgID" bash -c "wine regsvr32 /s '$win64/MIRAXLD.dll' && wine reg query 'HKCR\MIRAXLD.POSLDisplay.1'"
+check "regsvr32 again clears a stale key; unregistering, twice, removes every key" registration
 
-[HKEY_LOCAL_MACHINE\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110]
-@="MIRAXLD.POSLDisplay.1"
-"Port"="COM6"
-"BaudRate"="9600"
-REG
-check "device key imported" wine regedit /S "$(winepath -w "$work/device.reg")"
+device='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110'  # the one the tests open
+check "device key written" bash -c "wine reg add '$device' /ve /d MIRAXLD.POSLDisplay.1 /f &&
+    wine reg add '$device' /v Port /d COM6 /f && wine reg add '$device' /v BaudRate /d 9600 /f"
 
 # The test program: one counted check per GoogleTest case.
 echo "== $win64/miraxld_wine_tests.exe"
-(cd "$win64" && timeout 600 wine ./miraxld_wine_tests.exe --gtest_color=no) >"$work/gtest.log" 2>&1
-gtest_status=$?
-tr -d '\r' <"$work/gtest.log" >"$work/gtest.txt"
-grep -E '^\[       OK \]|^\[  FAILED  \]|^\[  SKIPPED \]' "$work/gtest.txt" | grep -v ' tests\?, ' |
-    sed -E 's/ \([0-9]+ ms\)$//' | sort -u >"$work/cases.txt"
-ok_cases=$(grep -c '^\[       OK \]' "$work/cases.txt")
-failed_cases=$(grep -c '^\[  FAILED  \]' "$work/cases.txt")
-skipped_cases=$(grep -c '^\[  SKIPPED \]' "$work/cases.txt")
-passed=$((passed + ok_cases))
-failed=$((failed + failed_cases))
+(cd "$win64" && timeout 600 wine ./miraxld_wine_tests.exe --gtest_color=no) 2>&1 | tr -d '\r' >"$work/gtest.txt"
+status=${PIPESTATUS[0]}
+cases() { grep -E "^\[ *$1 *\] .* \([0-9]+ ms\)$" "$work/gtest.txt"; }
+ok_cases=$(cases OK | wc -l) failed_cases=$(cases FAILED | wc -l) skipped_cases=$(cases SKIPPED | wc -l)
+passed=$((passed + ok_cases)) failed=$((failed + failed_cases))
 echo "  $ok_cases cases passed, $failed_cases failed, $skipped_cases skipped"
-if [ "$gtest_status" -ne 0 ] || [ "$failed_cases" -ne 0 ]; then
-    grep -B 30 '^\[  FAILED  \]' "$work/gtest.txt" | head -n 150
-    [ "$failed_cases" -eq 0 ] && { failed=$((failed + 1)); tail -n 40 "$work/gtest.txt"; echo "  the test program ended with $gtest_status"; }
+cases SKIPPED | sed 's/^/  /'
+if [ "$failed_cases" -ne 0 ]; then
+    grep -B 30 '^\[  FAILED  \].* ms)$' "$work/gtest.txt" | head -n 150
+elif [ "$status" -ne 0 ]; then
+    failed=$((failed + 1))
+    tail -n 40 "$work/gtest.txt"
+    echo "  the test program ended with $status"
 fi
-[ "$skipped_cases" -ne 0 ] && grep '^\[  SKIPPED \]' "$work/cases.txt" | sed 's/^/  /'
+wineserver -k 2>/dev/null
 
-main_prefix=$WINEPREFIX
 . "$here/setup-tool-checks.sh"
 . "$here/installer-checks.sh"
-export WINEPREFIX=$main_prefix
 
 echo "Wine suite: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

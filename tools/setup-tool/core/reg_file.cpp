@@ -36,36 +36,6 @@ std::u16string Decode(std::string_view bytes) {
     return Utf8ToUtf16(bytes);
 }
 
-std::u16string Quote(std::u16string_view text) {
-    std::u16string out = u"\"";
-    for (char16_t c : text) {
-        if (c == u'\\' || c == u'"') {
-            out.push_back(u'\\');
-        }
-        out.push_back(c);
-    }
-    return out + u"\"";
-}
-
-// Reads a quoted text at line[pos] == '"'; false when it is not one or has no end.
-bool ReadQuoted(std::u16string_view line, size_t& pos, std::u16string* out) {
-    if (pos >= line.size() || line[pos] != u'"') {
-        return false;
-    }
-    out->clear();
-    for (++pos; pos < line.size(); ++pos) {
-        if (line[pos] == u'\\' && pos + 1 < line.size()) {
-            out->push_back(line[++pos]);
-        } else if (line[pos] == u'"') {
-            ++pos;
-            return true;
-        } else {
-            out->push_back(line[pos]);
-        }
-    }
-    return false;
-}
-
 std::string Known() {
     std::string names = "@";
     for (size_t i = 1; i < kEntryValueNames.size(); ++i) {
@@ -134,7 +104,7 @@ class Parser {
         size_t pos = 0;
         if (line.front() == u'@') {
             pos = 1;
-        } else if (!ReadQuoted(line, pos, &name)) {
+        } else if (!regtext::ReadQuoted(line, pos, &name)) {
             return "a value line must start with @ or a quoted name";
         }
         if (m_current == nullptr) {
@@ -151,7 +121,7 @@ class Parser {
             return "= missing after " + label;
         }
         ++pos;
-        if (!ReadQuoted(line, pos, &data) || pos != line.size()) {
+        if (!regtext::ReadQuoted(line, pos, &data) || pos != line.size()) {
             return label + " is not a text value (\"text\"); a device key holds only text";
         }
         if (std::any_of(m_current->values.begin(), m_current->values.end(),
@@ -174,8 +144,8 @@ std::string WriteRegFile(const std::vector<DeviceEntry>& entries) {
     for (const DeviceEntry& entry : entries) {
         text += u"\r\n[" + std::u16string(kRoots[0]) + DeviceKeyPath(entry.name) + u"]\r\n";
         for (const EntryValue& value : entry.values) {
-            text += (value.name.empty() ? u"@" : Quote(value.name)) + u"=" + Quote(value.data) +
-                    u"\r\n";
+            text += (value.name.empty() ? u"@" : regtext::Quote(value.name)) + u"=" +
+                    regtext::Quote(value.data) + u"\r\n";
         }
     }
     text += u"\r\n";
@@ -191,26 +161,15 @@ RegFileContent ParseRegFile(std::string_view bytes) {
     RegFileContent content;
     const std::u16string text = Decode(bytes);
     Parser parser;
-    size_t number = 0;
-    for (size_t start = 0; start < text.size() || number == 0;) {
-        ++number;
-        size_t end = std::min(text.find(u'\n', start), text.size());
-        std::u16string_view line = std::u16string_view(text).substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == u'\r' || line.back() == u' ')) {
-            line.remove_suffix(1);
-        }
-        while (!line.empty() && line.front() == u' ') {
-            line.remove_prefix(1);
-        }
-        if (line.empty() || line.front() == u';') {
-            continue;
-        }
+    regtext::ForEachLine(text, [&](std::u16string_view line, size_t number) {
         const std::string error = parser.Line(line);
         if (!error.empty()) {
             content.error = "line " + std::to_string(number) + ": " + error;
-            return content;
         }
+        return error.empty();
+    });
+    if (!content.error.empty()) {
+        return content;
     }
     content.entries = std::move(parser.Entries());
     if (content.entries.empty()) {

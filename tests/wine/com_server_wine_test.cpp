@@ -1,0 +1,427 @@
+// The COM server as clients reach it. Through the DLL's exports: class lookup, aggregation,
+// the unload answer and the construction trace. As a Control Object: created by ProgID, methods
+// resolved by name and called through IDispatch::Invoke; the vtable, the connection points, the
+// event adapter and the type library.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "com/com_owners.h"
+#include "com/event_target_adapter.h"
+#include "control_object.h"
+#include "dll_exports.h"
+#include "platform/platform.h"
+
+namespace {
+
+using miraxld::com::ComPtr;
+using miraxld::com::UniqueBstr;
+using miraxld::testco::BesideThisProgram;
+using miraxld::testco::ComApartment;
+using miraxld::testco::ControlObject;
+using miraxld::testco::ExportOf;
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+
+class Factory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        m_module = LoadLibraryW(BesideThisProgram(L"MIRAXLD.dll").c_str());
+        ASSERT_NE(m_module, nullptr);
+        m_getClassObject = ExportOf<GetClassObjectFn>(m_module, "DllGetClassObject");
+        m_canUnload = ExportOf<CanUnloadFn>(m_module, "DllCanUnloadNow");
+        ASSERT_NE(m_getClassObject, nullptr);
+        ASSERT_NE(m_canUnload, nullptr);
+        ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, m_factory.PutVoid()),
+                  S_OK);
+    }
+    void TearDown() override {
+        m_factory.Reset();
+        FreeLibrary(m_module);
+        CoUninitialize();
+    }
+
+    HMODULE m_module = nullptr;
+    GetClassObjectFn m_getClassObject = nullptr;
+    CanUnloadFn m_canUnload = nullptr;
+    ComPtr<IClassFactory> m_factory;
+};
+
+TEST_F(Factory, ClassObjectLookup) {
+    const struct {
+        const CLSID& clsid;  // the interface id is no class
+        const IID& iid;
+        HRESULT expected;
+    } rows[] = {{CLSID_POSLDisplay, IID_IClassFactory, S_OK},
+                {CLSID_POSLDisplay, IID_IUnknown, S_OK},
+                {IID_IPOSLDisplay, IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+                {CLSID_POSLDisplay, IID_IDispatch, E_NOINTERFACE}};
+    for (const auto& row : rows) {
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(m_getClassObject(row.clsid, row.iid, &out), row.expected);
+        if (SUCCEEDED(row.expected)) {
+            static_cast<IUnknown*>(out)->Release();
+        } else {
+            EXPECT_EQ(out, nullptr);
+        }
+    }
+    EXPECT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, nullptr), E_POINTER);
+}
+
+// A minimal outer object that counts the calls the inner object delegates to it.
+class Outer final : public IUnknown {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+        ++queries;
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    std::atomic<ULONG> refs{1};
+    std::atomic<int> queries{0};
+};
+
+TEST_F(Factory, CreateInstanceAnswers) {
+    Outer outer;
+    const struct {
+        IUnknown* outer;
+        const IID& iid;
+        HRESULT expected;
+    } rows[] = {{nullptr, IID_IPOSLDisplay, S_OK},
+                {nullptr, IID_IDispatch, S_OK},
+                {nullptr, IID_IConnectionPointContainer, S_OK},
+                {nullptr, IID_IPersist, E_NOINTERFACE},
+                {&outer, IID_IPOSLDisplay, CLASS_E_NOAGGREGATION},
+                {&outer, IID_IDispatch, CLASS_E_NOAGGREGATION},
+                {&outer, IID_IUnknown, S_OK}};
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(m_factory->CreateInstance(rows[i].outer, rows[i].iid, &out), rows[i].expected)
+            << i;
+        if (SUCCEEDED(rows[i].expected)) {
+            ASSERT_NE(out, nullptr);
+            static_cast<IUnknown*>(out)->Release();
+        } else {
+            EXPECT_EQ(out, nullptr) << i;
+        }
+    }
+    EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, nullptr), E_POINTER);
+    EXPECT_EQ(outer.refs.load(), 1u);  // a refused or released inner object holds nothing
+}
+
+TEST_F(Factory, AggregatedObjectDelegatesToTheOuterUnknown) {
+    Outer outer;
+    ComPtr<IUnknown> inner;
+    ASSERT_EQ(m_factory->CreateInstance(&outer, IID_IUnknown, inner.PutVoid()), S_OK);
+
+    // The inner IUnknown is the object's own; an interface of the object counts its references
+    // on the outer object and asks it for other interfaces.
+    ComPtr<IUnknown> again;
+    ASSERT_EQ(inner->QueryInterface(IID_IUnknown, again.PutVoid()), S_OK);
+    EXPECT_EQ(again.Get(), inner.Get());
+    again.Reset();
+    ComPtr<IPOSLDisplay> display;
+    ASSERT_EQ(inner->QueryInterface(IID_IPOSLDisplay, display.PutVoid()), S_OK);
+    EXPECT_EQ(outer.refs.load(), 2u);
+    void* other = nullptr;
+    EXPECT_EQ(display->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+    EXPECT_EQ(outer.queries.load(), 1);
+    display.Reset();
+    EXPECT_EQ(outer.refs.load(), 1u);
+}
+
+TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
+    m_factory->AddRef();  // a held factory keeps the module loaded, too
+    EXPECT_EQ(m_canUnload(), S_FALSE);
+    m_factory->Release();
+    m_factory.Reset();
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, factory.PutVoid()), S_OK);
+    IClassFactory* raw = factory.Detach();  // only the lock below must count from here on
+
+    ComPtr<IPOSLDisplay> object;
+    ASSERT_EQ(raw->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
+    ComPtr<IEnumConnectionPoints> points;
+    {
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(object.As(&container), S_OK);
+        ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
+    }
+    ASSERT_EQ(raw->LockServer(TRUE), S_OK);
+    raw->Release();
+
+    EXPECT_EQ(m_canUnload(), S_FALSE) << "object, enumerator and lock alive";
+    object.Reset();
+    EXPECT_EQ(m_canUnload(), S_FALSE) << "enumerator and lock alive";
+    points.Reset();
+    EXPECT_EQ(m_canUnload(), S_FALSE) << "lock held";
+    ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, factory.PutVoid()), S_OK);
+    factory->LockServer(FALSE);
+    factory.Reset();
+    EXPECT_EQ(m_canUnload(), S_OK);
+}
+
+// Debug output reaches a process as a first-chance exception before any debugger sees it, so a
+// vectored handler can record it. Windows raises the wide form and then the narrow one, Wine only
+// the narrow one: the narrow one alone counts.
+std::mutex g_printedMutex;
+std::vector<std::string> g_printed;
+
+LONG CALLBACK RecordPrint(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+        const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+        std::lock_guard lock(g_printedMutex);
+        g_printed.emplace_back(text, text + record->ExceptionInformation[0] - 1);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The object's trace and, with MIRAXLD_MESSAGE_BOX=debug, the user messages go to the debugger.
+TEST_F(Factory, OneObjectTracesItsConstructionAndDestructionAndMessagesGoToTheDebugger) {
+    SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
+    PVOID handler = AddVectoredExceptionHandler(1, &RecordPrint);
+    ComPtr<IPOSLDisplay> object;
+    EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
+    object.Reset();
+    miraxld::SystemPlatform().UserMessages().Show(u"Firmware update finished", u"Line Display");
+    RemoveVectoredExceptionHandler(handler);
+    std::lock_guard lock(g_printedMutex);
+    const std::vector<std::string> expected = {
+        "CPOSLDisplay::CPOSLDisplay(): c-tor", "CPOSLDisplay::CPOSLDisplay(): d-tor",
+        "MessageBox: Line Display: Firmware update finished"};
+    EXPECT_EQ(g_printed, expected);
+}
+
+constexpr const wchar_t* kMethodNames[] = {
+    L"OpenService",       L"CloseService",          L"ClaimDevice",
+    L"ReleaseDevice",     L"CheckHealth",           L"DirectIO",
+    L"DisplayText",       L"DisplayTextAt",         L"ClearText",
+    L"ScrollText",        L"SetDescriptor",         L"ClearDescriptors",
+    L"RefreshWindow",     L"ReadCharacterAtCursor", L"DefineGlyph",
+    L"GetPropertyNumber", L"SetPropertyNumber",     L"GetPropertyString",
+    L"SetPropertyString", L"COFreezeEvents",        L"CreateWindow",
+    L"DestroyWindow",     L"StatusUpdateEvent",     L"CompareFirmwareVersion",
+    L"ResetStatistics",   L"RetrieveStatistics",    L"UpdateFirmware",
+    L"UpdateStatistics",  L"DisplayBitmap",         L"SetBitmap",
+};
+
+class Dispatch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(m_apartment.Status()));
+        ASSERT_EQ(m_co.Create(), S_OK);
+        ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, m_vtable.PutVoid()), S_OK);
+    }
+    ComApartment m_apartment;
+    ControlObject m_co;
+    ComPtr<IPOSLDisplay> m_vtable;
+};
+
+TEST_F(Dispatch, BothProgIdsCreateTheClassAndThirtyNamesResolveToTheirFixedDispids) {
+    ControlObject byVersionIndependentId, unknown;
+    EXPECT_EQ(byVersionIndependentId.Create(L"MIRAXLD.POSLDisplay"), S_OK);
+    EXPECT_EQ(unknown.Create(L"MIRAXLD.NoSuchClass"), CO_E_CLASSSTRING);
+    DISPID id = -1;
+    for (size_t i = 0; i < std::size(kMethodNames); ++i) {
+        EXPECT_EQ(m_co.DispIdOf(kMethodNames[i], &id), S_OK);
+        EXPECT_EQ(id, static_cast<DISPID>(i + 1)) << i;
+    }
+    EXPECT_EQ(m_co.DispIdOf(L"cleartext", &id), S_OK);  // ignoring case, as OLE Automation does
+    // Properties go through GetPropertyNumber.
+    for (const wchar_t* name : {L"NoSuchMethod", L"ResultCode"}) {
+        EXPECT_EQ(m_co.DispIdOf(name, &id), DISP_E_UNKNOWNNAME);
+    }
+}
+
+TEST_F(Dispatch, AFailingResultCodeIsTheRetvalOfASuccessfulInvoke) {
+    const auto result = m_co.Call(L"ClearText", {});
+    EXPECT_EQ(result.hr, S_OK);
+    EXPECT_EQ(result.number, 103);
+    // Through the vtable the same failure is the positive status itself.
+    LONG rc = -1;
+    EXPECT_EQ(m_vtable->ClearText(&rc), 103);
+    EXPECT_EQ(rc, 103);
+}
+
+TEST_F(Dispatch, ByReferenceParametersComeBack) {
+    const std::wstring text = L"caf\u00e9 \u05e9\u05dc\u05d5\u05dd";
+    const auto io = m_co.Call(L"DirectIO", {L"7", L"42", text});
+    EXPECT_EQ(io.hr, S_OK) << std::hex << io.hr;
+    EXPECT_EQ(io.number, 0);
+    using Outputs = decltype(io.outputs);
+    EXPECT_EQ(io.outputs, (Outputs{{L"pData", L"42"}, {L"pString", text}}));
+
+    ASSERT_EQ(m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).hr, S_OK);
+    const auto read = m_co.Call(L"ReadCharacterAtCursor", {L"-5"});
+    EXPECT_EQ(read.hr, S_OK);
+    // A freshly opened display holds spaces.
+    EXPECT_EQ(read.outputs, (Outputs{{L"pChar", L"32"}}));
+}
+
+TEST_F(Dispatch, WrongArgumentsAreRefusedByTheDispatchLayer) {
+    const struct {
+        DISPID id;  // 3: ClaimDevice
+        const IID& iid;
+        HRESULT expected;
+    } rows[] = {{3, IID_NULL, DISP_E_BADPARAMCOUNT},
+                {3, IID_IPOSLDisplay, DISP_E_UNKNOWNINTERFACE},
+                {99, IID_NULL, DISP_E_MEMBERNOTFOUND}};
+    for (const auto& row : rows) {
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        EXPECT_EQ(m_co.ServiceObject()->Invoke(row.id, row.iid, 0, DISPATCH_METHOD, &none, &result,
+                                               nullptr, nullptr),
+                  row.expected);
+    }
+}
+
+TEST_F(Dispatch, InterfaceMapAndConnectionPoints) {
+    IDispatch* dispatch = m_co.ServiceObject();
+    EXPECT_EQ(static_cast<IDispatch*>(m_vtable.Get()), dispatch);  // one pointer for both
+    ComPtr<IUnknown> unknown;
+    for (const IID* iid : {&IID_IPersist, &IID_IProvideClassInfo}) {
+        EXPECT_EQ(dispatch->QueryInterface(*iid, unknown.PutVoid()), E_NOINTERFACE);
+    }
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(m_vtable.As(&container), S_OK);
+    for (const IID* iid : {&DIID__IPOSLDisplayEvents, &IID_IPropertyNotifySink, &IID_IDispatch}) {
+        IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
+        EXPECT_EQ(container->FindConnectionPoint(*iid, &point), CONNECT_E_NOCONNECTION);
+        EXPECT_EQ(point, nullptr);
+    }
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
+    IConnectionPoint* point = nullptr;
+    ULONG fetched = 7;
+    EXPECT_EQ(points->Next(1, &point, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+    ComPtr<IEnumConnectionPoints> clone;
+    ASSERT_EQ(points->Clone(clone.Put()), S_OK);
+    EXPECT_EQ(clone->Next(1, &point, nullptr), S_FALSE);
+}
+
+TEST_F(Dispatch, NullOutPointersAreRefused) {
+    IPOSLDisplay* d = m_vtable.Get();
+    LONG n = 0;
+    BSTR s = nullptr;
+    UniqueBstr text(u"x");
+    const HRESULT answers[] = {
+        d->OpenService(text.Get(), text.Get(), nullptr, nullptr),
+        d->ClaimDevice(0, nullptr),
+        d->DirectIO(0, nullptr, &s, &n),
+        d->DirectIO(0, &n, nullptr, &n),
+        d->DirectIO(0, &n, &s, nullptr),
+        d->ReadCharacterAtCursor(nullptr, &n),
+        d->ReadCharacterAtCursor(&n, nullptr),
+        d->GetPropertyNumber(1, nullptr),
+        d->GetPropertyString(1, nullptr),
+        d->RetrieveStatistics(nullptr),
+        d->CompareFirmwareVersion(text.Get(), nullptr),
+        d->GetTypeInfoCount(nullptr),
+        d->GetTypeInfo(0, 0, nullptr),
+    };
+    for (size_t i = 0; i < std::size(answers); ++i) {
+        EXPECT_EQ(answers[i], E_POINTER) << "row " << i;
+    }
+}
+
+TEST_F(Dispatch, OpenServiceLooksUpTheFiveEventNamesOnTheControlObject) {
+    const auto open = m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"});
+    ASSERT_EQ(open.hr, S_OK);
+    std::vector<std::pair<std::wstring, LCID>> expected;
+    for (auto name :
+         {L"SOData", L"SODirectIO", L"SOError", L"SOStatusUpdate", L"SOOutputComplete"}) {
+        expected.emplace_back(name, 0x0800);
+    }
+    EXPECT_EQ(m_co.Events().Lookups(), expected);
+}
+
+// The adapter the service object fires its events through, against the test Control
+// Object's receiver, as the port monitor thread uses it.
+TEST(EventTargetAdapter, FiresOneMethodCallWithOneLong) {
+    miraxld::testco::EventReceiver receiver;
+    miraxld::com::EventTargetAdapter adapter(&receiver);
+    const struct {
+        std::u16string_view name;
+        int32_t expectedId;
+        long expectedHr;
+    } rows[] = {{u"SOStatusUpdate", 4, S_OK},
+                {u"SOData", 1, S_OK},
+                {u"SOMissing", DISPID_UNKNOWN, DISP_E_UNKNOWNNAME}};
+    for (const auto& row : rows) {
+        int32_t id = 0;
+        EXPECT_EQ(adapter.GetIDOfName(row.name, &id), row.expectedHr);
+        EXPECT_EQ(id, row.expectedId);
+    }
+    EXPECT_EQ(adapter.InvokeMethod(4, 2003), S_OK);
+    EXPECT_EQ(adapter.InvokeMethod(0, 2001), DISP_E_MEMBERNOTFOUND);  // unresolved name: id 0
+    const auto events = receiver.Take();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].name, L"SOStatusUpdate");
+    EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
+    EXPECT_EQ(events[0].locale, static_cast<LCID>(0x0400));
+    EXPECT_EQ(events[0].flags, DISPATCH_METHOD);
+}
+
+// The registered type library, and the object's own type information: a client that asks the
+// object to describe itself gets the dispinterface partnering the dual interface.
+TEST_F(Dispatch, TypeLibraryDescribesTheClassWithItsDualInterfaceAndEventSource) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
+    UniqueBstr name;
+    ASSERT_EQ(library->GetDocumentation(-1, name.Put(), nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name.Get(), L"MIRAXLDLib");
+    const struct {
+        const GUID* guid;  // null: the object's own
+        const wchar_t* name;
+        TYPEKIND kind;
+        WORD flags;  // flags that must be set
+    } rows[] = {
+        {&DIID__IPOSLDisplayEvents, L"_IPOSLDisplayEvents", TKIND_DISPATCH, 0},
+        {&CLSID_POSLDisplay, L"POSLDisplay", TKIND_COCLASS, TYPEFLAG_FCANCREATE},
+        // widl marks the dispatch half of a dual interface dual and dispatchable only; the
+        // oleautomation flag sits on the vtable half.
+        {&IID_IPOSLDisplay, L"IPOSLDisplay", TKIND_DISPATCH,
+         TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE},
+        {nullptr, L"IPOSLDisplay", TKIND_DISPATCH, TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE},
+    };
+    EXPECT_EQ(library->GetTypeInfoCount(), std::size(rows) - 1);
+    for (const auto& row : rows) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(row.guid ? library->GetTypeInfoOfGuid(*row.guid, info.Put())
+                           : m_co.ServiceObject()->GetTypeInfo(0, 0, info.Put()),
+                  S_OK);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, row.kind);
+        EXPECT_EQ(type->wTypeFlags & row.flags, row.flags);
+        if (row.kind == TKIND_COCLASS) {
+            INT flags[2] = {};
+            EXPECT_EQ(type->cImplTypes, 2);
+            info->GetImplTypeFlags(0, &flags[0]);
+            info->GetImplTypeFlags(1, &flags[1]);
+            EXPECT_EQ(flags[0], IMPLTYPEFLAG_FDEFAULT);
+            EXPECT_EQ(flags[1], IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+        }
+        info->ReleaseTypeAttr(type);
+        ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.Put(), nullptr, nullptr, nullptr),
+                  S_OK);
+        EXPECT_STREQ(name.Get(), row.name);
+    }
+    UINT count = 0;
+    EXPECT_EQ(m_co.ServiceObject()->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* none = reinterpret_cast<ITypeInfo*>(1);
+    EXPECT_EQ(m_co.ServiceObject()->GetTypeInfo(1, 0, &none), DISP_E_BADINDEX);
+    EXPECT_EQ(none, nullptr);
+}
+
+}  // namespace
