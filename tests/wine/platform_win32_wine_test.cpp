@@ -160,19 +160,10 @@ TEST(Win32CodePages, ConvertAsTheSystemDoes) {
         int codePage;
         std::u16string text;
         std::string bytes;
-    } rows[] = {
-        {1252, u"A\u00e9\u20ac\u00a3\u3042", "A\xe9\x80\xa3?"},
-        {437, u"\u00e9\u00c7\u2591", "\x82\x80\xb0"},
-        {850, u"\u00e9\u00d8", "\x82\x9d"},
-        {866, u"\u0416", "\x86"},
-        {1251, u"\u0416", "\xc6"},
-        {932, u"\u3042A", "\x82\xa0\x41"},
-        {936, u"\u4e2d", "\xd6\xd0"},
-        {949, u"\ud55c", "\xc7\xd1"},
-        {950, u"\u4e2d", "\xa4\xa4"},
-        {99999, u"A", ""},
-        {1252, u"", ""},
-    };
+    } rows[] = {{1252, u"A\u00e9\u20ac\u00a3\u3042", "A\xe9\x80\xa3?"},
+                {932, u"\u3042A", "\x82\xa0\x41"},
+                {99999, u"A", ""},
+                {1252, u"", ""}};
     miraxld::ICodePages& pages = SystemPlatform().CodePages();
     for (const auto& row : rows) {
         EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
@@ -216,8 +207,7 @@ class EchoPort : public ::testing::Test {
         }
     }
 
-    // Reads until `count` bytes came back or a generous deadline passed (a stuck link fails
-    // the comparison instead of hanging the suite).
+    // Reads until `count` bytes came back or a generous deadline passed.
     std::string Collect(size_t count) {
         std::string got;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -240,11 +230,22 @@ class EchoPort : public ::testing::Test {
     SerialPort m_port{SystemPlatform().CreateSerialDevice(), SystemPlatform().Clock()};
 };
 
-TEST_F(EchoPort, BytesWrittenComeBackUnchanged) {
+TEST_F(EchoPort, BytesComeBackUnchangedOverAReopenedLinkAndAClosedLinkSendsNothing) {
+    EXPECT_EQ(m_port.Open(m_portNumber + 1, 115200), 1) << "open while open keeps the link";
     const std::string bytes("Total 12.50\x1b\x40\x0c\x0b\x00\xff\x80\x7f\x0d\x0a\x11\x13", 23);
     EXPECT_EQ(Send(bytes), 23);
     EXPECT_EQ(Collect(23), bytes);
     EXPECT_EQ(m_port.IsLineActive(), 0) << "a pty has no modem lines";
+    EXPECT_EQ(m_port.Close(), 1);
+    EXPECT_EQ(m_port.Close(), 1);
+    uint8_t buffer[4];
+    EXPECT_EQ(Send("lost"), 0);
+    EXPECT_EQ(m_port.Read(buffer, 4), 0);
+    EXPECT_EQ(m_port.InputCount(), 0);
+    // The same object opens again, as the monitor thread and the firmware loader need.
+    ASSERT_EQ(m_port.Open(m_portNumber, 19200), 1);
+    EXPECT_EQ(Send("back"), 4);
+    EXPECT_EQ(Collect(4), "back");
 }
 
 TEST_F(EchoPort, ReadsWhatIsQueuedWithoutWaiting) {
@@ -257,9 +258,7 @@ TEST_F(EchoPort, ReadsWhatIsQueuedWithoutWaiting) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 
     ASSERT_EQ(Send("0123456789"), 10);
-    for (int i = 0; i < 10000 && m_port.InputCount() < 10; ++i) {
-        Sleep(1);
-    }
+    Eventually([&] { return m_port.InputCount() >= 10; });
     EXPECT_EQ(m_port.WaitForInput(0), 10);
     ASSERT_EQ(m_port.Read(buffer, 4), 4);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), "0123");
@@ -286,22 +285,6 @@ TEST_F(EchoPort, ConcurrentWritesStayWhole) {
     for (size_t start = 0; start < echoed.size(); start += kRun) {
         EXPECT_EQ(echoed.substr(start, kRun), std::string(kRun, echoed[start])) << start;
     }
-}
-
-TEST_F(EchoPort, ReopenKeepsOrRestoresTheLinkAndAClosedLinkSendsNothing) {
-    EXPECT_EQ(m_port.Open(m_portNumber + 1, 115200), 1) << "open while open keeps the link";
-    EXPECT_EQ(Send("ok"), 2);
-    EXPECT_EQ(Collect(2), "ok");
-    EXPECT_EQ(m_port.Close(), 1);
-    EXPECT_EQ(m_port.Close(), 1);
-    uint8_t buffer[4];
-    EXPECT_EQ(Send("lost"), 0);
-    EXPECT_EQ(m_port.Read(buffer, 4), 0);
-    EXPECT_EQ(m_port.InputCount(), 0);
-    // The same object opens again, as the monitor thread and the firmware loader need.
-    ASSERT_EQ(m_port.Open(m_portNumber, 19200), 1);
-    EXPECT_EQ(Send("back"), 4);
-    EXPECT_EQ(Collect(4), "back");
 }
 
 }  // namespace
