@@ -1,6 +1,4 @@
-// The whole path as a POS application drives it: the test Control Object creates the
-// registered DLL, opens and claims the KT110 on the simulator's port, enables it, writes text
-// and closes; the simulator's byte log shows what reached the display.
+// The whole path as a POS application drives it, against the simulator on a listed port.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The Wine suite: the win64 service object registered with regsvr32 in a throw-away Wine
-# prefix, the Wine test program driving it (COM5 is a pty that echoes, COM6 a pty served by
-# the display simulator), the export checks of both DLLs, the setup tool's and the installer's
-# checks, each in a fresh copy of the prefix as wineboot left it.
+# The Wine suite in a throw-away prefix: both DLLs' exports, regsvr32, the Wine test program
+# (COM5 a pty that echoes, COM6 the display simulator), the setup tool's and installer's checks.
 #   run-wine-suite.sh [win64 build dir] [native build dir] [win32 build dir]
-# Ends with "Wine suite: N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 win64=$(realpath "${1:-build/win64}")
@@ -25,28 +22,19 @@ trap cleanup EXIT
 
 passed=0 failed=0
 check() {  # check <name> <command...>: one counted check, its output shown only on failure
-    local name=$1
-    shift
-    if "$@" >"$work/check.log" 2>&1; then
-        passed=$((passed + 1))
-        echo "  ok   $name"
+    if "${@:2}" >"$work/check.log" 2>&1; then
+        passed=$((passed + 1)) && echo "  ok   $1"
     else
-        failed=$((failed + 1))
-        echo "  FAIL $name"
-        tail -n 40 "$work/check.log" | sed 's/^/       /'
+        failed=$((failed + 1)) && echo "  FAIL $1" && tail -n 40 "$work/check.log" | sed 's/^/       /'
     fi
 }
 exits() {  # exits <code> <command...>: the command ends with that exit code
-    local code=$1 status
-    shift
-    "$@"
-    status=$?
-    [ "$status" -eq "$code" ] || { echo "$*: exit $status, not $code"; return 1; }
+    "${@:2}"
+    local status=$?
+    [ "$status" -eq "$1" ] || { echo "${*:2}: exit $status, not $1"; return 1; }
 }
 
-# Starts a pty server in the background; its first output line is the pty path. Links the
-# Wine COM port to it.
-serve_port() {  # serve_port <com number> <command...>
+serve_port() {  # serve_port <com number> <command...>: a pty server, its first line the path
     local number=$1 path=""
     shift
     mkfifo "$work/port$number.out"
@@ -86,14 +74,14 @@ fi
 # uninstaller may).
 registration() {
     local dll registered
-    dll=$(winepath -w "$win64/MIRAXLD.dll") && registered=$(ours) && [ -n "$registered" ] &&
+    dll=$(winepath -w "$win64/MIRAXLD.dll") && wine regsvr32 /s "$dll" &&
+        wine reg query 'HKCR\MIRAXLD.POSLDisplay.1' && registered=$(ours) && [ -n "$registered" ] &&
         wine reg add "HKCR\\CLSID\\{$clsid}\\LocalServer32" /f && wine regsvr32 /s "$dll" &&
         diff <(echo "$registered") <(ours) && wine regsvr32 /u /s "$dll" && diff /dev/null <(ours) &&
         wine regsvr32 /u /s "$dll" && wine reg query 'HKCR\CLSID\{00020424-0000-0000-C000-000000000046}' &&
         wine regsvr32 /s "$dll"
 }
-check "regsvr32 registers the ProgID" bash -c "wine regsvr32 /s '$win64/MIRAXLD.dll' && wine reg query 'HKCR\MIRAXLD.POSLDisplay.1'"
-check "regsvr32 again clears a stale key; unregistering, twice, removes every key" registration
+check "regsvr32 registers, clears a stale key; unregistering, twice, removes every key" registration
 
 device='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110'  # the one the tests open
 check "device key written" bash -c "wine reg add '$device' /ve /d MIRAXLD.POSLDisplay.1 /f &&
