@@ -168,9 +168,6 @@ TEST(PropertyWrite, UnitWaitRecreatesARunningMarqueeTimerWithTheNewPeriod) {
 // A KT310 reporting 3 x 32, 4 x 32 and 2 x 20, claimed in mode 3 (2 x 20), with a marquee
 // running in window 1.
 TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
-    displaysim::SimConfig kt310;
-    kt310.model = "KT310";
-    kt310.firmware = 102;
     const struct {
         const char* what;
         bool claimed, enabled;
@@ -187,7 +184,7 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        auto rig = Rig(kt310, false);
+        auto rig = Rig(Sim("KT310", 102), false);
         CPOSLDisplay& so = *rig->so;
         so.m_screenModes.back() = {7, 1, 16};  // left by an earlier claim of another display
         if (row.claimed) {
