@@ -100,12 +100,12 @@ class ClaimRig {
         }
     }
 
-    void Display(displaysim::SimConfig config) {
+    void Display(displaysim::SimConfig config, bool portMissing = false) {
         sim = std::make_shared<displaysim::DisplaySimulator>(std::move(config));
         // Controls are kept per simulator address, which a new simulator may reuse.
         auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
         std::lock_guard lock(c.mutex);
-        c.portMissing = false;
+        c.portMissing = portMissing;
         platform.serialFactory = [this] {
             return std::make_unique<PortRecordingDevice>(sim, platform.clock, &opens);
         };

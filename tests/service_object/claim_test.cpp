@@ -208,12 +208,7 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
         if (row.attached) {
             rig.AttachUsb(u"1d9c_0a01", u"COM5");
         }
-        rig.Display(row.display);
-        {
-            auto& controls = displaysim::SimulatedSerialDevice::ControlsOf(rig.sim.get());
-            std::lock_guard lock(controls.mutex);
-            controls.portMissing = row.portMissing;
-        }
+        rig.Display(row.display, row.portMissing);
         rig.Open(device);
         if (row.unsetBrand) {
             rig.so->m_brand = kBrandUnset;  // as if OpenService had never assigned one

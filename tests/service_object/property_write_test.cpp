@@ -9,10 +9,6 @@
 namespace miraxld::testing {
 namespace {
 
-Bytes Of(const Command& c) {
-    return Bytes(c.Bytes().begin(), c.Bytes().end());
-}
-
 // A claimed, enabled display on COM3; `claim` false leaves it opened only.
 std::unique_ptr<ClaimRig> Rig(displaysim::SimConfig display, bool claim = true) {
     auto rig = std::make_unique<ClaimRig>();
@@ -86,7 +82,7 @@ TEST(PropertyWrite, CursorWritesMoveTheDisplayCursorInsideTheWindow) {
         EXPECT_EQ((std::array{Read(so, 5005), Read(so, 5004), so.m_cursorRow, so.m_cursorColumn}),
                   (std::array{row.row, row.column, row.row, row.column}));
         EXPECT_EQ(rig->sim->Received(),
-                  row.resultCode == 0 ? Of(SetCursor(row.column, row.row)) : Bytes{});
+                  row.resultCode == 0 ? Cat({SetCursor(row.column, row.row).Bytes()}) : Bytes{});
     }
     // A window wider than its viewport takes cursor columns of its own picture.
     ASSERT_EQ(so.CreateWindow(1, 0, 1, 10, 1, 30, nullptr), 0);
@@ -207,7 +203,7 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
             EXPECT_TRUE(got.empty());
             continue;
         }
-        const Bytes select = Of(SelectScreenMode(static_cast<uint8_t>(row.mode)));
+        const Bytes select = Cat({SelectScreenMode(static_cast<uint8_t>(row.mode)).Bytes()});
         ASSERT_GT(got.size(), select.size());
         EXPECT_EQ(got.front(), CMD_HOME[0]) << "the blanked window is redrawn first";
         EXPECT_EQ(Bytes(got.end() - select.size(), got.end()), select);
