@@ -87,6 +87,13 @@ class ClaimPlatform : public TestPlatform, public IClock, public IThreadStarter 
     std::atomic<bool> released = false;
 };
 
+// A numeric property as GetPropertyNumber leaves it; -12345 if it is not written.
+inline int32_t Read(CPOSLDisplay& so, int32_t index) {
+    int32_t value = -12345;
+    so.GetPropertyNumber(index, &value);
+    return value;
+}
+
 // One service object, its platform and its display; tables build one rig per row.
 class ClaimRig {
   public:

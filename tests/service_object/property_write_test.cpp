@@ -21,12 +21,6 @@ std::unique_ptr<ClaimRig> Rig(displaysim::SimConfig display, bool claim = true) 
     return rig;
 }
 
-int32_t Read(CPOSLDisplay& so, int32_t index) {
-    int32_t value = -777;
-    so.GetPropertyNumber(index, &value);
-    return value;
-}
-
 TEST(PropertyWrite, DisablingDeletesEveryWindowTimer) {
     const struct {
         const char* what;
