@@ -1,12 +1,11 @@
-// Opened service objects over the in-process display simulator, for the claim tests. Time
-// is virtual; the monitor thread a claim starts is counted but held before its first pass, so
-// that nothing else touches the clock, the link or the wire while a test looks at them.
+// Service objects over the in-process display simulator. Time is virtual; the monitor thread a
+// claim starts is held before its first pass, so nothing else touches the clock, link or wire.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -46,46 +45,6 @@ inline displaysim::SimConfig Sim(std::string model, int firmware,
     return c;
 }
 
-// Threads that start only when released.
-class HeldThreads : public IThreadStarter {
-  public:
-    explicit HeldThreads(CountingThreads& threads) : m_threads(threads) {}
-    bool Start(std::function<void()> body) override {
-        return m_threads.Start([this, body = std::move(body)] {
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_released; });
-            }
-            body();
-        });
-    }
-    void Release() {
-        std::lock_guard lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-
-  private:
-    CountingThreads& m_threads;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_released = false;
-};
-
-// Sleeps rounded up to whole ticks of `tickMs`, as on a system timer of coarse resolution.
-class TickingClock : public IClock {
-  public:
-    explicit TickingClock(VirtualClock& time) : m_time(time) {}
-    int64_t NowMs() override { return m_time.NowMs(); }
-    void SleepMs(int ms) override {
-        m_time.SleepMs(tickMs > 1 ? (ms + tickMs - 1) / tickMs * tickMs : ms);
-    }
-    int tickMs = 1;
-
-  private:
-    VirtualClock& m_time;
-};
-
 using PortOpen = std::pair<int, uint32_t>;  // port number, baud rate
 
 // The simulator's device, refusing port numbers that no system has (COM0) and recording opens.
@@ -106,19 +65,40 @@ class PortRecordingDevice : public displaysim::SimulatedSerialDevice {
     std::vector<PortOpen>* m_opens;
 };
 
-class ClaimPlatform : public TestPlatform {
+// Monitor threads that start only once released; sleeps rounded up to whole ticks of `tickMs`,
+// as on a system timer of coarse resolution.
+class ClaimPlatform : public TestPlatform, public IClock, public IThreadStarter {
   public:
-    IClock& Clock() override { return ticking; }
-    IThreadStarter& Threads() override { return held; }
-    TickingClock ticking{clock};
-    HeldThreads held{threads};
+    IClock& Clock() override { return *this; }
+    IThreadStarter& Threads() override { return *this; }
+    int64_t NowMs() override { return clock.NowMs(); }
+    void SleepMs(int ms) override { clock.SleepMs((ms + tickMs - 1) / tickMs * tickMs); }
+    bool Start(std::function<void()> body) override {
+        return threads.Start([this, body = std::move(body)] {
+            released.wait(false);
+            body();
+        });
+    }
+    void Release() {
+        released = true;
+        released.notify_all();
+    }
+    int tickMs = 1;
+    std::atomic<bool> released = false;
 };
+
+// A numeric property as GetPropertyNumber leaves it; -12345 if it is not written.
+inline int32_t Read(CPOSLDisplay& so, int32_t index) {
+    int32_t value = -12345;
+    so.GetPropertyNumber(index, &value);
+    return value;
+}
 
 // One service object, its platform and its display; tables build one rig per row.
 class ClaimRig {
   public:
     ~ClaimRig() {
-        platform.held.Release();
+        platform.Release();
         if (so) {
             so->CloseService(nullptr);
         }
@@ -127,12 +107,12 @@ class ClaimRig {
         }
     }
 
-    void Display(displaysim::SimConfig config) {
+    void Display(displaysim::SimConfig config, bool portMissing = false) {
         sim = std::make_shared<displaysim::DisplaySimulator>(std::move(config));
         // Controls are kept per simulator address, which a new simulator may reuse.
         auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
         std::lock_guard lock(c.mutex);
-        c.portMissing = false;
+        c.portMissing = portMissing;
         platform.serialFactory = [this] {
             return std::make_unique<PortRecordingDevice>(sim, platform.clock, &opens);
         };

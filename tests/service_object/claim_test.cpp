@@ -2,7 +2,7 @@
 // the bytes the display receives, in order; claims that fail and the state each leaves (the
 // three seconds of a silent display pass on the virtual clock), repeated claims and
 // ReleaseDevice.
-#include <algorithm>
+#include <array>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -20,13 +20,13 @@ struct Slot {
     int32_t table;
 };
 
+using Values = std::vector<std::pair<std::u16string, std::u16string>>;
+
 struct FamilyRow {
     const char* what;
-    std::u16string device;
-    std::u16string progId;  // the device key's default value
-    std::vector<std::pair<std::u16string, std::u16string>> values;
-    std::u16string usb;  // attached USB identity, on COM5; empty for the own brand on COM3
-    displaysim::SimConfig display;
+    Values values;                  // further device values
+    std::u16string usb;             // OEM display attached on COM5; empty for the own brand on COM3
+    displaysim::SimConfig display;  // its model names the device key
     // What the claim learns.
     int32_t firmware;
     std::vector<Slot> slots;
@@ -41,121 +41,100 @@ const std::u16string kWideList =
     u"1250,1251,1253,1254,1255,1256,1257,1258,950,936,949,932,";
 const std::vector<Slot> kWideSlots = {{1, 9320, 1}, {30, 950, 241}, {33, 932, 244}, {34, -1, -1}};
 const std::vector<Slot> kSimSlots = {{0, 437, 0}, {1, 850, 2}, {2, 1252, 16}, {3, -1, -1}};
+const std::u16string kSimList = u"437,850,1252,";
 
 TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
     const Bytes kListed = Cat({CMD_INITIALIZE, CMD_QUERY_CODEPAGES, CMD_LIST_ACK, CMD_LIST_ACK,
                                CMD_INITIALIZE, CMD_INITIALIZE});
     const Bytes kSetup = Cat({CMD_INITIALIZE, CMD_INITIALIZE});
-    displaysim::SimConfig kt910 = Sim("KT910", 226000);
+    const Bytes kOem = Cat({kSetup, CMD_INITIALIZE});  // after the version query
+    const Bytes kKt310 = Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup,
+                              CMD_QUERY_SCREEN_MODES, QueryParameter(0x01), QueryParameter(0x02),
+                              QueryParameter(0x1F), CMD_INITIALIZE});
+    const Bytes kKt910 = Cat({CMD_QUERY_VERSION, kListed, CMD_QUERY_CODEPAGES_EX, CMD_INITIALIZE});
+    const Values k2x20 = {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}};
+    displaysim::SimConfig kt910 = Sim("KT910", 226000), kt310 = Sim("KT310", 102), listed, silent;
     kt910.activeTable = 2;
-    displaysim::SimConfig kt910Font = kt910;
+    displaysim::SimConfig kt910Font = kt910, kt310Unlisted = kt310, gq310 = Sim("GQ310", 18300);
     kt910Font.doubleByteFont = 4;
-    displaysim::SimConfig kt310Unlisted = Sim("KT310", 102);
-    kt310Unlisted.activeScreenMode = 9;
-    kt310Unlisted.parameterCodePage = 'e';
-    displaysim::SimConfig kt310 = Sim("KT310", 102);
-    kt310.activeScreenMode = 2;
+    kt310Unlisted.activeScreenMode = 9, kt310Unlisted.parameterCodePage = 'e';
+    kt310.activeScreenMode = 2, kt310.parameterCodePage = '2';
     kt310.screenModes = {{1, 3, 32}, {2, 12, 100}, {3, 2, 20}};  // more than the storage holds
-    kt310.parameterCodePage = '2';
-    displaysim::SimConfig listed = Sim("KT110", 13000);
     listed.codePages = {{0, "CP437 "}, {5, "932"},  {6, "936"}, {7, "949"},
                         {8, "950"},    {9, "1001"}, {0x16, "k"}};
-    displaysim::SimConfig silent = Sim("KT110", 13000);
     silent.silent = true;
-    displaysim::SimConfig gq310 = Sim("GQ310", 18300);
     gq310.screenModes = {{4, 2, 40}};
-
-    const Bytes kOem = Cat({kSetup, CMD_INITIALIZE});  // after the version query
     // clang-format off
     const FamilyRow rows[] = {
-        {"KT110", u"KT110", kOwnProgId, {}, u"", Sim("KT110", 13000),
-         13000, kSimSlots, u"437,850,1252,", 437, 437, 0, 2, 20,
+        {"KT110", {}, u"", Sim("KT110", 13000), 13000, kSimSlots, kSimList, 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, kListed, CMD_INITIALIZE}), 300},
-        {"KT110 list: other bytes ignored, double-byte tables, K", u"KT110", kOwnProgId, {}, u"",
+        {"KT110 list: other bytes ignored, double-byte tables, K", {}, u"",
          listed, 13000, {{0, 437, 0}, {1, 932, 244}, {2, 936, 242}, {3, 949, 243}, {4, 950, 241},
-                         {5, 9320, 244}, {6, 9320, 22}, {7, -1, -1}},
+                 {5, 9320, 244}, {6, 9320, 22}, {7, -1, -1}},
          u"437,932,936,949,950,9320,9320,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, CMD_LIST_ACK, CMD_LIST_ACK,
               CMD_LIST_ACK, CMD_LIST_ACK, CMD_LIST_ACK, CMD_LIST_ACK, kSetup, CMD_INITIALIZE}), 300},
         // 1 ms sleeps end the version wait at 288 ms: short enough to ask for the list.
-        {"silent KT110: nothing learnt", u"KT110", kOwnProgId, {}, u"", silent,
-         0, {{0, -1, -1}}, u"", 1252, 1252, 0, 2, 20,
+        {"silent KT110: nothing learnt", {}, u"", silent, 0, {{0, -1, -1}}, u"", 1252,
+         1252, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup, CMD_INITIALIZE}), 800},
-        {"KT110 early firmware: built-in table after the readiness answer", u"KT110", kOemProgId,
-         {}, u"1d9c_0a01", Sim("KT110", 12999),
-         12999, {{4, 0, 4}, {10, 9320, 10}, {12, -1, -1}},
+        {"KT110 early firmware: built-in table after the readiness answer", {}, u"1d9c_0a01",
+         Sim("KT110", 12999), 12999, {{4, 0, 4}, {10, 9320, 10}, {12, -1, -1}},
          u"437,858,865,866,863,852,1255,1257,1253,9320,1252,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, CMD_READY_QUERY, kOem}), 300},
-        {"KT110 later firmware", u"KT110", kOemProgId, {}, u"1d9c_0a02", Sim("KT110", 13000),
+        {"KT110 later firmware", {}, u"1d9c_0a02", Sim("KT110", 13000),
          13000, {{1, 9320, 1}, {13, 1258, 52}, {14, -1, -1}},
          u"437,9320,850,860,863,865,1252,866,852,858,1253,1255,1257,1258,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, kOem}), 300},
-        {"KT910 below 227000: early table and the double-byte slots", u"KT910", kOemProgId, {},
-         u"1d9c_0a03", Sim("KT910", 226999),
-         226999, {{3, -1, -1}, {22, 9320, 22}, {39, 950, 252}, {42, 932, 255}, {43, -1, -1}},
+        {"KT910 below 227000: early table and the double-byte slots", {}, u"1d9c_0a03",
+         Sim("KT910", 226999), 226999,
+         {{3, -1, -1}, {22, 9320, 22}, {39, 950, 252}, {42, 932, 255}, {43, -1, -1}},
          u"437,1252,852,1257,863,1253,1255,9320,865,866,858,1258,874,950,936,949,932,",
          437, 437, 0, 2, 20, Cat({CMD_QUERY_VERSION, kOem}), 300},
-        {"KT910 at 227000: wide table, no Unicode yet", u"KT910", kOemProgId, {}, u"1d9c_0a04",
-         Sim("KT910", 227000),
+        {"KT910 at 227000: wide table, no Unicode yet", {}, u"1d9c_0a04", Sim("KT910", 227000),
          227000, kWideSlots, kWideList, 437, 437, 0, 2, 20, Cat({CMD_QUERY_VERSION, kOem}), 300},
-        {"KT910 above 227000 switches to Unicode", u"KT910", kOemProgId, {}, u"1d9c_0a03",
-         Sim("KT910", 236000),
+        {"KT910 above 227000 switches to Unicode", {}, u"1d9c_0a03", Sim("KT910", 236000),
          236000, kWideSlots, kWideList, 437, 997, 1, 2, 20, Cat({CMD_QUERY_VERSION, kOem}), 300},
-        {"own-brand KT910 asks for the active table", u"KT910", kOwnProgId, {}, u"", kt910,
-         226000, kSimSlots, u"437,850,1252,", 437, 850, 0, 2, 20,
-         Cat({CMD_QUERY_VERSION, kListed, CMD_QUERY_CODEPAGES_EX, CMD_INITIALIZE}), 300},
-        {"own-brand KT910 with a double-byte font", u"KT910", kOwnProgId, {}, u"", kt910Font,
-         226000, kSimSlots, u"437,850,1252,", 437, 932, 0, 2, 20,
-         Cat({CMD_QUERY_VERSION, kListed, CMD_QUERY_CODEPAGES_EX, CMD_INITIALIZE}), 300},
-        {"RMX910 early", u"RMX910", kOemProgId, {}, u"1d9c_0a06", Sim("RMX910", 127999),
+        {"own-brand KT910 asks for the active table", {}, u"", kt910, 226000, kSimSlots, kSimList, 437, 850, 0, 2, 20, kKt910, 300},
+        {"own-brand KT910 with a double-byte font", {}, u"", kt910Font, 226000, kSimSlots, kSimList, 437, 932, 0, 2, 20, kKt910, 300},
+        {"RMX910 early", {}, u"1d9c_0a06", Sim("RMX910", 127999),
          127999, {{3, 1251, 3}, {30, 866, 30}, {31, -1, -1}},
          u"437,1252,852,1251,1257,863,1253,1255,9320,865,866,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION_EX, kOem}), 300},
-        {"RMX910 above 150000", u"RMX910", kOemProgId, {}, u"1d9c_0a06", Sim("RMX910", 150001),
+        {"RMX910 above 150000", {}, u"1d9c_0a06", Sim("RMX910", 150001),
          150001, kWideSlots, kWideList, 437, 997, 1, 2, 20, Cat({CMD_QUERY_VERSION_EX, kOem}), 300},
-        {"KT310: no acknowledgements, screen modes and parameters", u"KT310", kOwnProgId,
-         {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}}, u"", kt310,
-         102, kSimSlots, u"437,850,1252,", 437, 850, 0, 8, 64,
-         Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup,
-              CMD_QUERY_SCREEN_MODES, QueryParameter(0x01), QueryParameter(0x02),
-              QueryParameter(0x1F), CMD_INITIALIZE}), 300},
-        {"KT310 in an unlisted mode keeps its size", u"KT310", kOwnProgId,
-         {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}}, u"", kt310Unlisted,
-         102, kSimSlots, u"437,850,1252,", 437, 997, 0, 2, 20,
-         Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup,
-              CMD_QUERY_SCREEN_MODES, QueryParameter(0x01), QueryParameter(0x02),
-              QueryParameter(0x1F), CMD_INITIALIZE}), 300},
-        {"GQ310: screen modes, no parameters", u"GQ310", kOwnProgId,
-         {{u"DeviceRows", u"3"}, {u"DeviceColumns", u"32"}}, u"", gq310,
-         18300, kSimSlots, u"437,850,1252,", 437, 437, 0, 3, 32,
+        {"KT310: no acknowledgements, screen modes and parameters", k2x20, u"", kt310, 102, kSimSlots, kSimList, 437, 850, 0, 8, 64, kKt310, 300},
+        {"KT310 in an unlisted mode keeps its size", k2x20, u"", kt310Unlisted, 102, kSimSlots, kSimList, 437, 997, 0, 2, 20, kKt310, 300},
+        {"GQ310: screen modes, no parameters", {{u"DeviceRows", u"3"}, {u"DeviceColumns", u"32"}},
+         u"", gq310, 18300, kSimSlots, kSimList, 437, 437, 0, 3, 32,
          Cat({CMD_QUERY_VERSION_EX, kListed, CMD_QUERY_SCREEN_MODES, CMD_INITIALIZE}), 300},
-        {"ZN610 from the registry texts", u"ZN610", kOwnProgId,
-         {{u"DeviceModel", u"ZN610"}, {u"CodepageList", u"437,,1252,997,850"},
-          {u"CodepageCmdIndex", u"0,5,16"}}, u"", Sim("ZN610", 236000),
+        {"ZN610 from the registry texts", {{u"DeviceModel", u"ZN610"},
+         {u"CodepageList", u"437,,1252,997,850"}, {u"CodepageCmdIndex", u"0,5,16"}}, u"",
+         Sim("ZN610", 236000),
          236000, {{0, 437, 0}, {1, 0, 5}, {2, 1252, 16}, {3, 0, -1}, {4, 850, 4}, {5, -1, -1}},
          u"437,1252,850,", 437, 437, 0, 3, 32,
          Cat({CMD_QUERY_VERSION_EX, CMD_INITIALIZE, kSetup, CMD_INITIALIZE}), 300},
-        {"KT710: no version query, readiness check, list text kept", u"KT710", kOwnProgId,
-         {{u"CodepageList", u"850,437"}}, u"", Sim("KT710", 0),
-         0, {{0, 850, 0}, {1, 437, 1}, {2, -1, -1}}, u"850,437", 850, 850, 0, 2, 20,
-         Cat({CMD_READY_QUERY, CMD_INITIALIZE, CMD_INITIALIZE}), 3000},
+        {"KT710: no version query, readiness check, list text kept", {{u"CodepageList", u"850,437"}},
+         u"", Sim("KT710", 0), 0, {{0, 850, 0}, {1, 437, 1}, {2, -1, -1}}, u"850,437", 850, 850, 0,
+         2, 20, Cat({CMD_READY_QUERY, CMD_INITIALIZE, CMD_INITIALIZE}), 3000},
     };
     // clang-format on
     for (const FamilyRow& row : rows) {
         SCOPED_TRACE(row.what);
         ClaimRig rig;
-        rig.Key(row.device, u"", row.progId);
+        const std::u16string device(row.display.model.begin(), row.display.model.end());
+        rig.Key(device, u"", row.usb.empty() ? kOwnProgId : kOemProgId);
+        Values values = row.values;
         if (row.usb.empty()) {
-            rig.Key(row.device, u"Port", u"COM3");
-            rig.Key(row.device, u"BaudRate", u"19200");
+            values.insert(values.end(), {{u"Port", u"COM3"}, {u"BaudRate", u"19200"}});
         } else {
             rig.AttachUsb(row.usb, u"COM5");
         }
-        for (const auto& [name, value] : row.values) {
-            rig.Key(row.device, name, value);
+        for (const auto& [name, value] : values) {
+            rig.Key(device, name, value);
         }
         rig.Display(row.display);
-        rig.Open(row.device);
+        rig.Open(device);
         const int64_t start = rig.platform.clock.NowMs();
         ASSERT_EQ(rig.Claim(), 0);
         const int64_t took = rig.platform.clock.NowMs() - start;
@@ -165,85 +144,72 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
         const CPOSLDisplay& so = *rig.so;
         EXPECT_EQ(rig.opens, (std::vector<PortOpen>{row.usb.empty() ? PortOpen{3, 19200}
                                                                     : PortOpen{5, 9600}}));
-        EXPECT_EQ(so.m_firmwareVersion, row.firmware);
+        EXPECT_EQ((std::array{so.m_firmwareVersion, int32_t{so.m_claimed},
+                              rig.platform.threads.Started()}),
+                  (std::array{row.firmware, 1, 1}));
         for (const Slot& s : row.slots) {
             EXPECT_EQ(so.m_codepageList[s.index], s.codePage) << "slot " << s.index;
             EXPECT_EQ(so.m_codepageCmdIndex[s.index], s.table) << "slot " << s.index;
         }
         EXPECT_EQ(so.m_characterSetList, row.characterSetList);
-        EXPECT_EQ(so.m_characterSet, row.characterSet);
-        EXPECT_EQ(so.m_codePage, row.codePage);
-        EXPECT_EQ(so.m_unicodeMode, row.unicode);
-        EXPECT_EQ(std::pair(so.m_deviceRows, so.m_deviceColumns), std::pair(row.rows, row.columns));
+        EXPECT_EQ((std::array<int32_t, 3>{so.m_characterSet, so.m_codePage, so.m_unicodeMode}),
+                  (std::array{row.characterSet, row.codePage, row.unicode}));
         const WindowRecord& whole = so.m_windows[0];
-        EXPECT_EQ(std::pair(whole.viewportHeight, whole.viewportWidth),
-                  std::pair(row.rows, row.columns));
+        EXPECT_EQ((std::array{so.m_deviceRows, so.m_deviceColumns, whole.viewportHeight,
+                              whole.viewportWidth}),
+                  (std::array{row.rows, row.columns, row.rows, row.columns}));
         EXPECT_EQ(rig.sim->Received(), row.wire);
-        EXPECT_EQ(so.m_claimed, 1);
-        EXPECT_EQ(rig.platform.threads.Started(), 1);
     }
 }
 
 TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
     struct Row {
         const char* what;
-        std::u16string device, progId;
-        std::vector<std::pair<std::u16string, std::u16string>> values;
+        const char16_t* progId;
+        Values values;
         bool attached;  // a USB instance of 1d9c_0a01 on COM5
         displaysim::SimConfig display;
         bool portMissing, unsetBrand;
         int32_t extended;
-        bool linkOpen;
-        Bytes wire;
-        int tickMs;     // sleeps rounded up to this timer resolution
-        int64_t minMs;  // virtual time the claim takes at least, and less than 150 ms more
+        Bytes wire;      // nothing sent: the link is closed
+        int64_t minMs;   // virtual time the claim takes at least, and less than 150 ms more
+        int tickMs = 1;  // sleeps rounded up to this timer resolution
     };
-    const auto kt110 = Sim("KT110", 13000);
-    auto silent = kt110;
+    const Values kCom3 = {{u"Port", u"COM3"}, {u"BaudRate", u"9600"}};
+    displaysim::SimConfig silent;
     silent.silent = true;
-    const std::vector<std::pair<std::u16string, std::u16string>> kCom3 = {{u"Port", u"COM3"},
-                                                                          {u"BaudRate", u"9600"}};
     // clang-format off
     const Row rows[] = {
-        {"no Port", u"KT110", kOwnProgId, {{u"BaudRate", u"9600"}}, false, kt110, false, false,
-         10002, false, {}, 1, 0},
-        {"no BaudRate", u"KT110", kOwnProgId, {{u"Port", u"COM3"}}, false, kt110, false, false,
-         10003, false, {}, 1, 0},
-        {"COM7 not present", u"KT110", kOwnProgId, {{u"Port", u"COM7"}, {u"BaudRate", u"9600"}},
-         false, kt110, true, false, 10004, false, {}, 1, 0},
-        {"USB display not attached", u"KT110", kOemProgId, {}, false, kt110, false, false,
-         10004, false, {}, 1, 0},
-        {"no readiness answer", u"KT110", kOemProgId, {}, true, Sim("KT110", 12999, {"ready"}),
-         false, false, 10005, true, Cat({CMD_QUERY_VERSION, CMD_READY_QUERY}), 1, 400},
+        {"no Port", kOwnProgId, {{u"BaudRate", u"9600"}}, false, {}, false, false, 10002, {}, 0},
+        {"no BaudRate", kOwnProgId, {{u"Port", u"COM3"}}, false, {}, false, false, 10003, {}, 0},
+        {"COM7 not present", kOwnProgId, {{u"Port", u"COM7"}, {u"BaudRate", u"9600"}}, false, {},
+         true, false, 10004, {}, 0},
+        {"USB display not attached", kOemProgId, {}, false, {}, false, false, 10004, {}, 0},
+        {"no readiness answer", kOemProgId, {}, true, Sim("KT110", 12999, {"ready"}), false, false,
+         10005, Cat({CMD_QUERY_VERSION, CMD_READY_QUERY}), 400},
         // No version query: the readiness check runs from the claim's start.
-        {"KT710 without readiness answer", u"KT710", kOwnProgId, kCom3, false,
-         Sim("KT710", 0, {"ready"}), false, false, 10006, true,
-         Cat({CMD_READY_QUERY, CMD_INITIALIZE}), 1, 3000},
+        {"KT710 without readiness answer", kOwnProgId, kCom3, false, Sim("KT710", 0, {"ready"}),
+         false, false, 10006, Cat({CMD_READY_QUERY, CMD_INITIALIZE}), 3000},
         // 15 ms ticks stretch a silent display's version wait to 300 ms: the registry route.
-        {"silent KT110 on a coarse timer", u"KT110", kOwnProgId, kCom3, false, silent, false,
-         false, 10006, true, Cat({CMD_QUERY_VERSION, CMD_READY_QUERY, CMD_INITIALIZE}), 15, 3000},
-        {"no brand", u"KT110", kOwnProgId, {}, true, kt110, false, true, 10007, true,
-         Cat({CMD_QUERY_VERSION}), 1, 300},
+        {"silent KT110 on a coarse timer", kOwnProgId, kCom3, false, silent, false, false,
+         10006, Cat({CMD_QUERY_VERSION, CMD_READY_QUERY, CMD_INITIALIZE}), 3000, 15},
+        {"no brand", kOwnProgId, {}, true, {}, false, true, 10007, Cat({CMD_QUERY_VERSION}), 300},
     };
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         ClaimRig rig;
-        rig.platform.ticking.tickMs = row.tickMs;
-        rig.Key(row.device, u"", row.progId);
+        const std::u16string device(row.display.model.begin(), row.display.model.end());
+        rig.platform.tickMs = row.tickMs;
+        rig.Key(device, u"", row.progId);
         for (const auto& [name, value] : row.values) {
-            rig.Key(row.device, name, value);
+            rig.Key(device, name, value);
         }
         if (row.attached) {
             rig.AttachUsb(u"1d9c_0a01", u"COM5");
         }
-        rig.Display(row.display);
-        {
-            auto& controls = displaysim::SimulatedSerialDevice::ControlsOf(rig.sim.get());
-            std::lock_guard lock(controls.mutex);
-            controls.portMissing = row.portMissing;
-        }
-        rig.Open(row.device);
+        rig.Display(row.display, row.portMissing);
+        rig.Open(device);
         if (row.unsetBrand) {
             rig.so->m_brand = kBrandUnset;  // as if OpenService had never assigned one
         }
@@ -255,18 +221,16 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
         EXPECT_GE(took, row.minMs);
         EXPECT_LT(took, row.minMs + 150);  // a silent wait's last samples sleep longest
         EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(1));
-        EXPECT_EQ(rc, 111);
-        EXPECT_EQ(rig.so->m_resultCode, 111);
-        EXPECT_EQ(rig.so->m_resultCodeExtended, row.extended);
-        EXPECT_EQ(rig.so->m_claimed, 0);
-        EXPECT_EQ(rig.LinkOpen(), row.linkOpen);
+        EXPECT_EQ((std::array<int32_t, 5>{rc, rig.so->m_resultCode, rig.so->m_resultCodeExtended,
+                                          rig.so->m_claimed, rig.platform.threads.Started()}),
+                  (std::array{111, 111, row.extended, 0, 0}));
+        EXPECT_EQ(rig.LinkOpen(), !row.wire.empty());
         EXPECT_EQ(rig.sim->Received(), row.wire);
-        EXPECT_EQ(rig.platform.threads.Started(), 0);
         const auto shown = rig.platform.messages.Shown();
         ASSERT_EQ(shown.size(), row.unsetBrand ? 1u : 0u);
         if (row.unsetBrand) {
-            EXPECT_EQ(shown[0].text, u"GetCodepageList=0");
-            EXPECT_EQ(shown[0].caption, u"SO:Claim");
+            EXPECT_EQ(std::pair(shown[0].text, shown[0].caption),
+                      std::pair(std::u16string(u"GetCodepageList=0"), std::u16string(u"SO:Claim")));
         }
     }
 }
@@ -292,10 +256,9 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
         rig.so->m_resultCodeExtended = 10006;
         int32_t rc = -1;
         EXPECT_EQ(rig.so->ReleaseDevice(&rc), 0);
-        EXPECT_EQ(rc, 0);
-        EXPECT_EQ(rig.so->m_resultCodeExtended, 0);
+        EXPECT_EQ((std::array{rc, rig.so->m_resultCodeExtended, int32_t{rig.so->m_claimed}}),
+                  (std::array{0, 0, 1}));
         EXPECT_FALSE(rig.LinkOpen());
-        EXPECT_EQ(rig.so->m_claimed, 1);
     }
     claimSendsNothing(1000);  // still claimed: no probe, the link stays closed
     EXPECT_FALSE(rig.LinkOpen());
@@ -303,7 +266,7 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
 
     // A new OpenService makes the next claim probe again, with a new monitor thread once the
     // old one has ended.
-    rig.platform.held.Release();
+    rig.platform.Release();
     rig.so->CloseService(nullptr);
     EXPECT_EQ(rig.so->m_monitorEnded.load(), 1);
     rig.sim->ClearReceived();
@@ -313,63 +276,51 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
     EXPECT_EQ(rig.platform.threads.Started(), 2);
 }
 
-// A display that has `reply` waiting before anything is asked, and keeps what it is sent.
-class ReplyDevice : public AbsentSerialDevice {
-  public:
-    ReplyDevice(Bytes reply, Bytes* sent) : m_reply(std::move(reply)), m_sent(sent) {}
-    bool Open(int, uint32_t) override { return true; }
-    bool WriteByte(uint8_t byte) override { return m_sent->push_back(byte), true; }
-    int InputCount() override { return static_cast<int>(m_reply.size()); }
-    int Read(uint8_t* buffer, int max) override {
-        const int n = std::min(max, InputCount());
-        std::copy_n(m_reply.begin(), n, buffer);
-        m_reply.erase(m_reply.begin(), m_reply.begin() + n);
-        return n;
-    }
-
-  private:
-    Bytes m_reply;
-    Bytes* m_sent;
-};
-
 // The replies the simulator never gives: the edge cases of each reply form.
 TEST(DisplayProbe, FirmwareVersionFromEachReplyForm) {
     auto B = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
     const Bytes kQuery = Cat({CMD_QUERY_VERSION}), kQueryEx = Cat({CMD_QUERY_VERSION_EX});
     const struct {
-        std::u16string model;
+        std::string model;
         uint16_t family;
         Bytes request, reply;
         int32_t version;
     } rows[] = {
         // clang-format off
-        {u"KT110", 0, kQuery, B("2.36"), 1836},  // every byte counts, the dot too
-        {u"GQ310", 2, kQueryEx, B(std::string_view("VER 1.83 0\0" "7", 12)), 18300},
-        {u"RMX910", 2, kQueryEx, B("ABCD15.0001"), 150001},
-        {u"ZN610", 2, kQueryEx, B(std::string_view("ZN\x1F" "2.3 6\0", 9)), 2306},
-        {u"ZN610", 2, kQueryEx, B("236000"), 0},  // no 0x1F: no digits taken
-        {u"KT110", 4, {}, {}, 0},                 // no request for this family
-        {u"KT710", 0, {}, {}, 0},                 // no version query at all
+        {"KT110", 0, kQuery, B("2.36"), 1836},  // every byte counts, the dot too
+        {"GQ310", 2, kQueryEx, B(std::string_view("VER 1.83 0\0" "7", 12)), 18300},
+        {"RMX910", 2, kQueryEx, B("ABCD15.0001"), 150001},
+        {"ZN610", 2, kQueryEx, B(std::string_view("ZN\x1F" "2.3 6\0", 9)), 2306},
+        {"ZN610", 2, kQueryEx, B("236000"), 0},  // no 0x1F: no digits taken
+        {"KT110", 4, {}, {}, 0},                 // no request for this family
+        {"KT710", 0, {}, {}, 0},                 // no version query at all
         // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.reply));
-        TestPlatform platform;
-        Bytes sent;
-        platform.serialFactory = [&] { return std::make_unique<ReplyDevice>(row.reply, &sent); };
-        CPOSLDisplay so(platform);
-        so.m_deviceName = so.m_deviceModel = row.model;
+        ClaimRig rig;
+        displaysim::SimConfig display = Sim(row.model, 0);
+        display.answer = [&](const std::string&, const Bytes&) {
+            std::vector<std::pair<int, uint8_t>> timed;
+            for (uint8_t b : row.reply) {
+                timed.emplace_back(0, b);
+            }
+            return timed;
+        };
+        rig.Display(display);
+        CPOSLDisplay so(rig.platform);
+        so.m_deviceName = so.m_deviceModel = std::u16string(row.model.begin(), row.model.end());
         so.m_commandFamily = row.family;
         so.m_port.Open(1, 9600);
         int64_t reference = 77;
         const int32_t waited = so.ProbeFirmwareVersion(&reference);
         EXPECT_EQ(so.m_firmwareVersion, row.version);
-        EXPECT_EQ(sent, row.request);
-        if (row.model == u"KT710") {
+        EXPECT_EQ(rig.sim->Received(), row.request);
+        if (row.model == "KT710") {
             EXPECT_EQ(std::pair(waited, reference), std::pair(0, int64_t{77}));
             continue;
         }
-        EXPECT_GE(platform.clock.NowMs() - reference, 280);
+        EXPECT_GE(rig.platform.clock.NowMs() - reference, 280);
         if (row.version != 0) {
             EXPECT_EQ(waited, 0);
         } else {

@@ -1,38 +1,20 @@
 // OpenService: the device key, the model settled from it, every property's opening value; reads
 // that follow the current window; the methods that only report success.
-#include <gtest/gtest.h>
-
 #include <functional>
 
-#include "doubles/test_platform.h"
-#include "service_object/pos_ldisplay.h"
+#include "service_object/claim_fixture.h"
 
-namespace miraxld {
+namespace miraxld::testing {
 namespace {
-
-constexpr char16_t kBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 
 class OpenServiceTest : public ::testing::Test {
   protected:
-    void Key(std::u16string_view device, std::u16string_view name, std::u16string_view value) {
-        platform.registry.SetString(kBranch + std::u16string(device), name, value);
-    }
-    int32_t Number(int32_t index) {
-        int32_t value = -12345;
-        so.GetPropertyNumber(index, &value);
-        return value;
-    }
-    std::optional<std::u16string> Text(int32_t index) {
-        std::optional<std::u16string> value;
-        so.GetPropertyString(index, &value);
-        return value;
-    }
-    testing::TestPlatform platform;
-    CPOSLDisplay so{platform};
+    ClaimRig rig;
+    CPOSLDisplay so{rig.platform};
 };
 
 TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
-    Key(u"KT910", u"", u"MIRAXLD.POSLDisplay");  // the version-independent ProgID is not enough
+    rig.Key(u"KT910", u"", u"MIRAXLD.POSLDisplay");  // the version-independent ProgID is not enough
     for (std::u16string_view device : {u"KT910", u"Missing"}) {
         int32_t rc = -1;
         EXPECT_EQ(so.OpenService(u"LineDisplay", device, nullptr, &rc), 106);
@@ -43,9 +25,9 @@ TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
 }
 
 TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
-    Key(u"Front", u"", u"QV.POSLDisplay.1");
-    Key(u"Front", u"Vid_Pid", u"1d9c_0a03");
-    Key(u"Front", u"DeviceRows", u"4");
+    rig.Key(u"Front", u"", u"QV.POSLDisplay.1");
+    rig.Key(u"Front", u"Vid_Pid", u"1d9c_0a03");
+    rig.Key(u"Front", u"DeviceRows", u"4");
     so.m_characterSetList = u"437,850,";  // as an earlier claim left it
     int32_t rc = -1;
     EXPECT_EQ(so.OpenService(u"", u"Front", nullptr, &rc), 0);  // DeviceClass is not examined
@@ -63,18 +45,19 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
         {5506, 1}, {5507, 0}, {5508, 1}, {5509, 0}, {5510, 0}, {5511, 1}, {5512, 1},
         {2, -12345}, {5022, -12345}, {5025, -12345}, {999, -12345},  // not readable
     };
+    const std::pair<int32_t, std::optional<std::u16string>> texts[] = {
+        {1000003, u"Front"}, {1005003, u"2x20"}, {1005001, u""}, {1005002, u""}, {1000001, u""},
+        {1000004, u"LineDisplay OPOS SO version 5.0.5.10 [by MIRAX 2015.02.25]"},
+        {1000002, u"KT910[ver.0]-1d9c_0a03"}, {12, std::nullopt}};
     // clang-format on
     for (auto [index, expected] : numbers) {
-        EXPECT_EQ(Number(index), expected) << "index " << index;
+        EXPECT_EQ(Read(so, index), expected) << "index " << index;
     }
-    EXPECT_EQ(Text(1000003), u"Front");
-    EXPECT_EQ(Text(1005003), u"2x20");
-    EXPECT_EQ(Text(1005001), u"");
-    EXPECT_EQ(Text(1005002), u"");
-    EXPECT_EQ(Text(1000001), u"");
-    EXPECT_EQ(Text(1000004), u"LineDisplay OPOS SO version 5.0.5.10 [by MIRAX 2015.02.25]");
-    EXPECT_EQ(Text(1000002), u"KT910[ver.0]-1d9c_0a03");
-    EXPECT_EQ(Text(12), std::nullopt);
+    for (const auto& [index, expected] : texts) {
+        std::optional<std::u16string> text;
+        so.GetPropertyString(index, &text);
+        EXPECT_EQ(text, expected) << "index " << index;
+    }
 }
 
 TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanTwenty) {
@@ -83,27 +66,27 @@ TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanT
                                {u"DeviceModel", u"Mystery"},
                                {u"DeviceRows", u"2"},
                                {u"DeviceColumns", u"20"}}) {
-        Key(u"Front", name, value);
+        rig.Key(u"Front", name, value);
     }
     ASSERT_EQ(so.OpenService(u"LineDisplay", u"Front", nullptr, nullptr), 0);
     const struct { int32_t width, reads; } rows[] = {{40, 20}, {21, 20}, {20, 20}, {7, 7}, {0, 0}};
     ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
     for (const auto& row : rows) {
         so.m_windows[3].width = row.width;
-        EXPECT_EQ(Number(5002), row.reads) << "width " << row.width;
+        EXPECT_EQ(Read(so, 5002), row.reads) << "width " << row.width;
         EXPECT_EQ(so.m_windows[3].width, row.reads) << "the read narrows the window";
     }
     EXPECT_EQ(so.m_windows[0].width, 20) << "only the current window narrows";
     so.m_windows[3].marqueeUnitWait = 555;
-    EXPECT_EQ(Number(5015), 555);
+    EXPECT_EQ(Read(so, 5015), 555);
     so.m_firmwareVersion = 236000;
-    EXPECT_EQ(Number(5009), 236000);
+    EXPECT_EQ(Read(so, 5009), 236000);
     EXPECT_EQ(so.m_deviceDescriptors, 236000) << "the read copies the version";
     EXPECT_EQ(so.SetPropertyNumber(5003, 5), 0);  // only five window records
-    EXPECT_EQ(std::pair(Number(6), Number(5003)), std::pair(106, 3));
+    EXPECT_EQ(std::pair(Read(so, 6), Read(so, 5003)), std::pair(106, 3));
     EXPECT_EQ(so.SetPropertyNumber(2, 7), 106);  // no such property to write
     so.m_currentWindow = 77;                     // out of range: reads stay inside the window table
-    EXPECT_EQ(Number(5016), 2);
+    EXPECT_EQ(Read(so, 5016), 2);
 }
 
 TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
@@ -163,4 +146,4 @@ TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
 }
 
 }  // namespace
-}  // namespace miraxld
+}  // namespace miraxld::testing

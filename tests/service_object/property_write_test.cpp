@@ -9,10 +9,6 @@
 namespace miraxld::testing {
 namespace {
 
-Bytes Of(const Command& c) {
-    return Bytes(c.Bytes().begin(), c.Bytes().end());
-}
-
 // A claimed, enabled display on COM3; `claim` false leaves it opened only.
 std::unique_ptr<ClaimRig> Rig(displaysim::SimConfig display, bool claim = true) {
     auto rig = std::make_unique<ClaimRig>();
@@ -23,12 +19,6 @@ std::unique_ptr<ClaimRig> Rig(displaysim::SimConfig display, bool claim = true) 
     }
     rig->sim->ClearReceived();
     return rig;
-}
-
-int32_t Read(CPOSLDisplay& so, int32_t index) {
-    int32_t value = -777;
-    so.GetPropertyNumber(index, &value);
-    return value;
 }
 
 TEST(PropertyWrite, DisablingDeletesEveryWindowTimer) {
@@ -86,7 +76,7 @@ TEST(PropertyWrite, CursorWritesMoveTheDisplayCursorInsideTheWindow) {
         EXPECT_EQ((std::array{Read(so, 5005), Read(so, 5004), so.m_cursorRow, so.m_cursorColumn}),
                   (std::array{row.row, row.column, row.row, row.column}));
         EXPECT_EQ(rig->sim->Received(),
-                  row.resultCode == 0 ? Of(SetCursor(row.column, row.row)) : Bytes{});
+                  row.resultCode == 0 ? Cat({SetCursor(row.column, row.row).Bytes()}) : Bytes{});
     }
     // A window wider than its viewport takes cursor columns of its own picture.
     ASSERT_EQ(so.CreateWindow(1, 0, 1, 10, 1, 30, nullptr), 0);
@@ -168,9 +158,6 @@ TEST(PropertyWrite, UnitWaitRecreatesARunningMarqueeTimerWithTheNewPeriod) {
 // A KT310 reporting 3 x 32, 4 x 32 and 2 x 20, claimed in mode 3 (2 x 20), with a marquee
 // running in window 1.
 TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
-    displaysim::SimConfig kt310;
-    kt310.model = "KT310";
-    kt310.firmware = 102;
     const struct {
         const char* what;
         bool claimed, enabled;
@@ -187,7 +174,7 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        auto rig = Rig(kt310, false);
+        auto rig = Rig(Sim("KT310", 102), false);
         CPOSLDisplay& so = *rig->so;
         so.m_screenModes.back() = {7, 1, 16};  // left by an earlier claim of another display
         if (row.claimed) {
@@ -210,7 +197,7 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
             EXPECT_TRUE(got.empty());
             continue;
         }
-        const Bytes select = Of(SelectScreenMode(static_cast<uint8_t>(row.mode)));
+        const Bytes select = Cat({SelectScreenMode(static_cast<uint8_t>(row.mode)).Bytes()});
         ASSERT_GT(got.size(), select.size());
         EXPECT_EQ(got.front(), CMD_HOME[0]) << "the blanked window is redrawn first";
         EXPECT_EQ(Bytes(got.end() - select.size(), got.end()), select);
