@@ -96,29 +96,29 @@ const EntryOption* FindValueOption(std::string_view option) {
     return at == kEntryOptions.end() ? nullptr : &*at;
 }
 
-std::string AllowedOptions(const VerbSpec& spec) {
+std::string AllowedOptions(const VerbSpec& form) {
     std::string text = "--help";
-    if (spec.options & kJsonOption) {
+    if (form.options & kJsonOption) {
         text += ", --json";
     }
-    if (spec.options & kValueOptions) {
+    if (form.options & kValueOptions) {
         for (const EntryOption& o : kEntryOptions) {
             text += ", " + std::string(o.option);
         }
     }
-    if (spec.options & kViewOption) {
+    if (form.options & kViewOption) {
         text += ", --view";
     }
     return text;
 }
 
 // Reads one option; returns an error text or empty.
-std::string TakeOption(const VerbSpec& spec, const std::vector<std::u16string>& args, size_t& i,
+std::string TakeOption(const VerbSpec& form, const std::vector<std::u16string>& args, size_t& i,
                        Command& command) {
     const std::string arg = Utf16ToUtf8(args[i]);
     const size_t equals = arg.find('=');
     const std::string option = arg.substr(0, equals);
-    const bool flag = option == "--help" || (option == "--json" && (spec.options & kJsonOption));
+    const bool flag = option == "--help" || (option == "--json" && (form.options & kJsonOption));
     if (flag) {
         if (equals != std::string::npos) {
             return option + " takes no value";
@@ -127,10 +127,10 @@ std::string TakeOption(const VerbSpec& spec, const std::vector<std::u16string>& 
         return {};
     }
     const EntryOption* valueOption =
-        (spec.options & kValueOptions) ? FindValueOption(option) : nullptr;
-    if (valueOption == nullptr && !(option == "--view" && (spec.options & kViewOption))) {
-        return std::string(spec.name) + ": unknown option " + option +
-               " (allowed: " + AllowedOptions(spec) + ")";
+        (form.options & kValueOptions) ? FindValueOption(option) : nullptr;
+    if (valueOption == nullptr && !(option == "--view" && (form.options & kViewOption))) {
+        return std::string(form.name) + ": unknown option " + option +
+               " (allowed: " + AllowedOptions(form) + ")";
     }
     const std::string_view placeholder = valueOption ? valueOption->placeholder : "32|64";
     std::u16string value;
@@ -169,20 +169,20 @@ ParsedCommand ParseArguments(const std::vector<std::u16string>& args) {
     const std::string first = Utf16ToUtf8(args[0]);
     if (first == "--help" || first == "help" || first == "-h" || first == "/?") {
         command.help = true;
-        const VerbSpec* spec = args.size() > 1 ? FindVerb(Utf16ToUtf8(args[1])) : nullptr;
-        command.verb = spec ? spec->verb : Verb::kNone;
+        const VerbSpec* form = args.size() > 1 ? FindVerb(Utf16ToUtf8(args[1])) : nullptr;
+        command.verb = form ? form->verb : Verb::kNone;
         return parsed;
     }
-    const VerbSpec* spec = FindVerb(first);
-    if (spec == nullptr) {
+    const VerbSpec* form = FindVerb(first);
+    if (form == nullptr) {
         parsed.error = "unknown command \"" + first +
                        "\" (commands: list, add, remove, ports, test, export, import)";
         return parsed;
     }
-    command.verb = spec->verb;
+    command.verb = form->verb;
     for (size_t i = 1; i < args.size() && parsed.error.empty(); ++i) {
         if (args[i].rfind(u"--", 0) == 0) {
-            parsed.error = TakeOption(*spec, args, i, command);
+            parsed.error = TakeOption(*form, args, i, command);
         } else {
             command.operands.push_back(args[i]);
         }
@@ -191,13 +191,13 @@ ParsedCommand ParseArguments(const std::vector<std::u16string>& args) {
         return parsed;
     }
     const std::string usage =
-        "miraxld-setup " + std::string(spec->name) + " " + std::string(spec->operands);
-    if (command.operands.size() < spec->minOperands) {
-        parsed.error = std::string(spec->name) + " needs " + std::string(spec->operands) +
+        "miraxld-setup " + std::string(form->name) + " " + std::string(form->operands);
+    if (command.operands.size() < form->minOperands) {
+        parsed.error = std::string(form->name) + " needs " + std::string(form->operands) +
                        " (usage: " + usage + ")";
-    } else if (command.operands.size() > spec->maxOperands) {
-        parsed.error = std::string(spec->name) + ": unexpected \"" +
-                       Utf16ToUtf8(command.operands[spec->maxOperands]) + "\" (usage: " + usage +
+    } else if (command.operands.size() > form->maxOperands) {
+        parsed.error = std::string(form->name) + ": unexpected \"" +
+                       Utf16ToUtf8(command.operands[form->maxOperands]) + "\" (usage: " + usage +
                        ")";
     }
     return parsed;
