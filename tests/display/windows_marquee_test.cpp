@@ -142,6 +142,12 @@ TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
     }
     so->m_marqueeType = kMarqueeLeft;
     EXPECT_EQ(so->ScrollText(3, 1, nullptr), 106) << "no scrolling under a marquee";
+
+    Open(u"KT110", 2, 20);  // the display shows the scrolled part of the window
+    ASSERT_EQ(Create(0, 0, 1, 10, 1, 25), 0);
+    ASSERT_EQ(Display(u"0123456789ABCDEF", kDispDtNormal), 0);
+    ASSERT_EQ(so->ScrollText(3, 2, nullptr), 0);
+    EXPECT_EQ(ScreenRow(0, 10), "23456789AB");
 }
 
 TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
