@@ -9,14 +9,9 @@
 #include "bitmap/bitmap_commands.h"
 #include "bitmap/bitmap_frame.h"
 #include "bitmap/bmp_reader.h"
+#include "fuzz_check.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // MaximumX, MaximumY and the two alignments of each display.
 constexpr int32_t kDisplays[][4] = {

@@ -15,19 +15,13 @@
 
 #include "display_sim.h"
 #include "doubles/test_platform.h"
+#include "fuzz_check.h"
 #include "service_object/code_page_slot_tables.h"
 #include "service_object/pos_ldisplay.h"
 
 namespace {
 
 using namespace miraxld;
-
-void Check(bool condition, int line = __builtin_LINE()) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: the check at line %d\n", line);
-        std::abort();
-    }
-}
 
 struct Family {
     const char* model;       // also the device name

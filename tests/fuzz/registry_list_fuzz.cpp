@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "doubles/test_platform.h"
+#include "fuzz_check.h"
 #include "service_object/pos_ldisplay.h"
 
 namespace {
 
 using namespace miraxld;
-
-void Check(bool condition, int line = __builtin_LINE()) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: the check at line %d\n", line);
-        std::abort();
-    }
-}
 
 // The digits of each comma-separated item.
 std::vector<std::string> ItemDigits(const std::u16string& text) {
