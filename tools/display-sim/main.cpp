@@ -201,8 +201,10 @@ int main(int argc, char** argv) {
             int waiting = 0;
             ioctl(master, FIONREAD, &waiting);
             const int64_t now = NowUs();
+            // Bytes new since the last look came behind a line still busy then, or else now.
+            const int64_t offered = wire.LastEndUs() > lookedUs ? wire.LastEndUs() : now;
             while (slotEnds.size() < size_t(std::max(waiting, 0)))
-                slotEnds.push_back(wire.Take(now, lookedUs));
+                slotEnds.push_back(wire.Take(offered));
             lookedUs = now;
             while (take < slotEnds.size() && slotEnds[take] <= now)
                 ++take;

@@ -73,6 +73,7 @@ bool SimulatedSerialDevice::Open(int, uint32_t baudRate) {
     // The clock reads whole milliseconds: a byte offered within one of them of the previous
     // one's end is taken as queued behind it.
     m_sending.Reset(baudRate, 1000);
+    m_returnedUs = 0;
     {
         std::lock_guard lock(m_receiveMutex);
         m_receiving.Reset(baudRate, 1000);
@@ -120,7 +121,12 @@ bool SimulatedSerialDevice::WriteByte(uint8_t byte) {
         return false;
     if (m_paced) {
         // Writes come one at a time under the link's write lock.
-        WaitUntil(m_sending.Take(m_clock.NowMs() * 1000, m_returnedUs));
+        // The writer's own time since the previous byte's write returned is a gap on the line;
+        // how late that return came after the byte's end is not.
+        const int64_t now = m_clock.NowMs() * 1000;
+        const int64_t last = m_sending.LastEndUs();
+        WaitUntil(
+            m_sending.Take(last == 0 ? now : last + std::max<int64_t>(now - m_returnedUs, 0)));
         m_returnedUs = m_clock.NowMs() * 1000;
     }
     m_sim->Receive(&byte, 1, m_clock.NowMs());

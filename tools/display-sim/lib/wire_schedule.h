@@ -24,12 +24,12 @@ class WireSchedule {
         m_anchorUs = 0;
     }
 
-    // Takes one byte offered at `nowUs`; returns the time its stop bit has left the line.
-    // `sinceUs`: when the one offering it last had control back (from waiting for the previous
-    // byte, or from looking for bytes): the time it overslept is not a gap on the line.
-    int64_t Take(int64_t nowUs, int64_t sinceUs = 0) {
-        if (m_count == 0 || nowUs > std::max(EndUs(m_count), sinceUs) + m_slackUs) {
-            m_anchorUs = nowUs;  // the line was idle
+    // Takes one byte offered at `offeredUs`; returns the time its stop bit has left the line.
+    // The one offering it says when it would have offered it: a writer that waited for the
+    // previous byte and woke late counts from that byte's end, not from its own waking.
+    int64_t Take(int64_t offeredUs) {
+        if (m_count == 0 || offeredUs > EndUs(m_count) + m_slackUs) {
+            m_anchorUs = offeredUs;  // the line was idle
             m_count = 0;
         }
         return EndUs(++m_count);
