@@ -1,6 +1,7 @@
 #include "graphic_area.h"
 
 #include <algorithm>
+#include <bitset>
 
 namespace displaysim {
 
@@ -21,16 +22,19 @@ constexpr size_t kMaxImageBytes = 8191;
 constexpr uint8_t kEndMark = 0x0D;
 constexpr uint8_t kCommandOpeners[] = {0x0B, 0x0C, 0x1B, 0x1C, 0x1D, 0x1F};
 
+// Every image length a sender can produce, worked out once: the parse asks for each 0D it meets.
 bool IsRasterLength(size_t length) {
-    if (length > kMaxImageBytes) {
-        return false;
-    }
-    for (size_t bands = kMinBands; bands <= kMaxBands; ++bands) {
-        if (length % bands == 0 && length / bands >= 1 && length / bands <= kMaxColumns) {
-            return true;
+    static const std::bitset<kMaxImageBytes + 1> lengths = [] {
+        std::bitset<kMaxImageBytes + 1> set;
+        for (size_t bands = kMinBands; bands <= kMaxBands; ++bands) {
+            for (size_t columns = 1; columns <= kMaxColumns && bands * columns <= kMaxImageBytes;
+                 ++columns) {
+                set.set(bands * columns);
+            }
         }
-    }
-    return false;
+        return set;
+    }();
+    return length <= kMaxImageBytes && lengths.test(length);
 }
 
 bool OpensCommand(uint8_t b) {
