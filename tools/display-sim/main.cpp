@@ -1,19 +1,20 @@
 // display-sim: serves the display simulator on a pseudo-terminal.
 //
 //   display-sim [--model KT110] [--firmware 13000] [--codepages "0:437,2:850,16:1252"]
-//               [--silent] [--late MS] [--garbage] [--log FILE] [--screen FILE]
+//               [--silent] [--late MS] [--garbage] [--log FILE] [--screen FILE] [--png FILE]
 //               [--baud N|line]
 //
 // The first line on stdout is the path of the terminal's far end: link a Wine COM port to it
 // (ln -s <path> $WINEPREFIX/dosdevices/com3). The byte log goes to --log, the rendered screen
 // is rewritten to --screen after every change, and SIGTERM/SIGINT print the screen on stdout
-// and end the program (SIGUSR1 prints it and goes on).
+// and end the program (SIGUSR1 prints it and goes on). With --png, each of those signals also
+// writes a picture of the display's face, graphic area included, to FILE.
 //
 // --baud N takes bytes from the terminal no faster than a line of N baud carries them (ten bits
 // a byte); --baud line does so at the speed the host last set on the terminal (SetCommState
 // does under Wine). Without it bytes are taken as fast as they come. The display then sees the
-// wire's timing, but the host does not: the terminal buffers some kilobytes, so a host's write
-// returns at once until that much is waiting, and only then at the pace of the line.
+// wire's timing, but the host does not: a Linux terminal holds some 17 KB, so a host's write
+// does not wait for the line until that much is waiting, and only then keeps its pace.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -34,6 +35,7 @@
 #include <string>
 
 #include "display_sim.h"
+#include "png_render.h"
 
 namespace {
 
@@ -79,7 +81,7 @@ uint32_t BaudOf(int fd) {
 }
 
 displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, std::string* screen,
-                                     uint32_t* pace) {
+                                     std::string* png, uint32_t* pace) {
     displaysim::SimConfig config;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -120,6 +122,8 @@ displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, st
             *log = value();
         } else if (arg == "--screen") {
             *screen = value();
+        } else if (arg == "--png") {
+            *png = value();
         } else if (arg == "--baud") {
             const std::string rate = value();
             const long n = std::atol(rate.c_str());
@@ -142,8 +146,10 @@ displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, st
 int main(int argc, char** argv) {
     std::string logPath;
     std::string screenPath;
+    std::string pngPath;
     uint32_t pace = 0;  // 0: as fast as bytes come
-    displaysim::DisplaySimulator sim(ParseArguments(argc, argv, &logPath, &screenPath, &pace));
+    displaysim::DisplaySimulator sim(
+        ParseArguments(argc, argv, &logPath, &screenPath, &pngPath, &pace));
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -179,6 +185,12 @@ int main(int argc, char** argv) {
         const int signal = g_signal.exchange(0);
         if (signal != 0) {
             std::cout << sim.Render() << std::flush;
+            std::string error;
+            if (!pngPath.empty() &&
+                !displaysim::WritePng(displaysim::RenderFace(sim.FaceAt(NowMs())), pngPath,
+                                      &error)) {
+                std::cerr << "display-sim: " << error << "\n";
+            }
             if (signal != SIGUSR1)
                 break;
         }
