@@ -325,7 +325,6 @@ const struct {
 };
 
 void Rig::Operate() {
-    // Letters, digits, '.' and '-', now and then a space, a carriage return or a line feed.
     static constexpr char16_t kChars[] =
         u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789.-  \r \n ";
     static const int total = std::accumulate(std::begin(kOperations), std::end(kOperations), 0,
@@ -433,7 +432,6 @@ void Rig::Check() {
     hold = false;
 }
 
-// Pulls and plugs the cables: out for kHeldMs to twice that, in for 50 ms to 2.5 s.
 void Cables(std::vector<std::unique_ptr<Rig>>& rigs, uint64_t seed, std::atomic<bool>& done) {
     std::mt19937_64 rng(seed);
     std::vector<int64_t> next(rigs.size(), 0);
