@@ -24,22 +24,35 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
-// Holds the monitor thread at each 200 ms pass sleep until the test grants one pass.
-class PassGate {
+// The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
+// reports its end.
+class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
   public:
-    void Arrive() {
-        std::unique_lock lock(m_mutex);
-        ++m_arrivals;
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+    IClock& Clock() override { return *this; }
+    IThreadStarter& Threads() override { return *this; }
+    int64_t NowMs() override { return clock.NowMs(); }
+    void SleepMs(int ms) override {
+        if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
+            std::unique_lock lock(m_mutex);
+            ++m_arrivals;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+        }
+        clock.SleepMs(ms);
     }
-    void Reset() {  // ready for the next thread
-        std::lock_guard lock(m_mutex);
-        m_arrivals = m_granted = 0;
-        m_open = m_finished = false;
+    bool Start(std::function<void()> body) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_arrivals = m_granted = 0;
+            m_open = m_finished = false;
+        }
+        return threads.Start([this, body = std::move(body)] {
+            m_monitor = std::this_thread::get_id();
+            body();
+            Raise(m_finished);
+        });
     }
-    void Finished() { Raise(m_finished); }
-    void Open() { Raise(m_open); }  // lets every pass run
+
     // Lets one pass run; true once the thread waits before the next one or has ended.
     bool Step() {
         std::unique_lock lock(m_mutex);
@@ -51,6 +64,7 @@ class PassGate {
         m_changed.notify_all();
         return m_changed.wait_for(lock, kPatience, waiting);
     }
+    void Open() { Raise(m_open); }  // lets every pass run
     bool WaitFinished() {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, kPatience, [&] { return m_finished; });
@@ -62,36 +76,11 @@ class PassGate {
         flag = true;
         m_changed.notify_all();
     }
+    std::atomic<std::thread::id> m_monitor;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int64_t m_arrivals = 0, m_granted = 0;
     bool m_open = false, m_finished = false;
-};
-
-// The monitor's thread waits at the gate before each pass and reports its end to it.
-class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
-  public:
-    IClock& Clock() override { return *this; }
-    IThreadStarter& Threads() override { return *this; }
-    int64_t NowMs() override { return clock.NowMs(); }
-    void SleepMs(int ms) override {
-        if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
-            gate.Arrive();
-        }
-        clock.SleepMs(ms);
-    }
-    bool Start(std::function<void()> body) override {
-        gate.Reset();
-        return threads.Start([this, body = std::move(body)] {
-            m_monitor = std::this_thread::get_id();
-            body();
-            gate.Finished();
-        });
-    }
-    PassGate gate;
-
-  private:
-    std::atomic<std::thread::id> m_monitor;
 };
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
@@ -147,7 +136,7 @@ class PortMonitorTest : public ::testing::Test {
     void Lines(bool available, uint32_t bits) {
         Controls([&](auto& c) { c.modemAvailable = available, c.modemBits = bits; });
     }
-    // Only called while the thread waits at the gate, so it never reads a half-written key.
+    // Only called while the thread waits before a pass, so it never reads a half-written key.
     void List(const Listing& ports) {
         const std::u16string serialComm = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
         platform.registry.DeleteKey(serialComm);
@@ -171,9 +160,9 @@ class PortMonitorTest : public ::testing::Test {
 
     void Stop() {
         if (so) {
-            platform.gate.Open();
+            platform.Open();
             so->CloseService(nullptr);
-            EXPECT_TRUE(platform.gate.WaitFinished());
+            EXPECT_TRUE(platform.WaitFinished());
             so.reset();
         }
     }
@@ -223,7 +212,7 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
         List(row.listed);
         Controls([&](auto& c) { c.portMissing = row.portMissing; });
         Lines(row.modemAvailable, row.bits);
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_EQ(so->m_powerState.load(), row.state);
         EXPECT_EQ(so->m_linkPowerState.load(), row.state);
         EXPECT_EQ(Events(), row.events);
@@ -247,10 +236,10 @@ TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
         Claim(row.model, row.firmware);
         ASSERT_EQ(so->m_firmwareVersion, row.firmware);
         Lines(true, 0);
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_EQ(so->m_powerState.load(), row.linesOff);
         List({});
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_EQ(so->m_powerState.load(), 2003);
         Stop();
     }
@@ -258,25 +247,25 @@ TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
 
 TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
     Claim();
-    ASSERT_TRUE(platform.gate.Step());
+    ASSERT_TRUE(platform.Step());
     ASSERT_EQ(so->m_powerState.load(), 2001);
     {
         LoaderLinkHold hold(*so);
         LoaderLinkHold nested(*so);
         so->m_port.Close();  // the loader's pause between its close and its reopen
         Lines(true, 0);
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_FALSE(so->m_port.IsOpen());  // not reopened at the claim's rate
         EXPECT_EQ(Opens(), 1);
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_TRUE(so->m_port.IsOpen());  // not closed under the loader either
         EXPECT_EQ(so->m_powerState.load(), 2001);
         EXPECT_EQ(so->m_portListed.load(), 1);
         EXPECT_EQ(Events(), std::vector<int32_t>{});
     }
-    ASSERT_TRUE(platform.gate.Step());
+    ASSERT_TRUE(platform.Step());
     EXPECT_FALSE(so->m_port.IsOpen());
     EXPECT_EQ(Events(), std::vector<int32_t>{2003});
 }
@@ -292,7 +281,7 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
     for (const auto& row : rows) {
         SCOPED_TRACE(row.close ? "CloseService" : "OpenService");
         Claim();
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         std::atomic<int> eventsAtReturn{-1};
         std::thread caller([&] {
             row.close ? so->CloseService(nullptr)
@@ -304,14 +293,14 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
             std::this_thread::yield();
         }
         if (so->m_monitorRun.load() != 0) {
-            platform.gate.Open();  // let the old thread run free, so that the test can end
+            platform.Open();  // let the old thread run free, so that the test can end
             caller.join();
             FAIL() << "the claim's monitor still runs";
         }
         Lines(true, 0);
         EXPECT_EQ(eventsAtReturn, -1) << "returned before the monitor's last pass";
-        ASSERT_TRUE(platform.gate.Step());
-        EXPECT_TRUE(platform.gate.WaitFinished());  // the thread ended instead of waiting again
+        ASSERT_TRUE(platform.Step());
+        EXPECT_TRUE(platform.WaitFinished());  // the thread ended instead of waiting again
         caller.join();
         EXPECT_EQ(eventsAtReturn, 1);
         EXPECT_EQ(Events(), std::vector<int32_t>{2002});
@@ -362,10 +351,10 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
             }
         };
         List({});
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         target.handler = nullptr;
         EXPECT_TRUE(returned);
-        EXPECT_TRUE(platform.gate.WaitFinished());
+        EXPECT_TRUE(platform.WaitFinished());
         EXPECT_EQ(Events(), std::vector<int32_t>{2003});
         EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
         if (so) {
@@ -379,16 +368,16 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
 // A Control Object may release the object without CloseService; nothing may run on after it.
 TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers) {
     Claim();
-    ASSERT_TRUE(platform.gate.Step());
+    ASSERT_TRUE(platform.Step());
     ASSERT_EQ(so->SetPropertyNumber(3, 1), 0);  // DeviceEnabled
     ASSERT_EQ(so->CreateWindow(0, 0, 1, 10, 1, 20, nullptr), 0);
     ASSERT_EQ(so->DisplayText(u"a marquee that keeps going", 0, nullptr), 0);
     ASSERT_EQ(so->SetPropertyNumber(5014, 3), 0);  // MarqueeType left
     ASSERT_EQ(platform.timers.Active().size(), 1u);
 
-    platform.gate.Open();
+    platform.Open();
     so.reset();
-    EXPECT_TRUE(platform.gate.WaitFinished()) << "the monitor thread outlived the object";
+    EXPECT_TRUE(platform.WaitFinished()) << "the monitor thread outlived the object";
     EXPECT_TRUE(platform.timers.Active().empty()) << "a window timer outlived the object";
 }
 
