@@ -1,7 +1,6 @@
 # The installer checks, sourced by run-wine-suite.sh (its check, exits, ours, $work, $here,
 # $win32, $win64). Each case installs build/installer's package silently in its own copy of the
-# pristine prefix; the MIRAXLD keys are compared with what regsvr32 of the 64-bit DLL writes in
-# another fresh prefix, and with its 32-bit counterpart.
+# pristine prefix and compares the MIRAXLD keys with the reference below.
 msi="$(dirname "$win64")/installer/miraxld.msi"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$win64/CMakeCache.txt")
 pf64="drive_c/Program Files/MIRAXLD" pf32="drive_c/Program Files (x86)/MIRAXLD"
@@ -25,7 +24,7 @@ device_lines() {  # Counter1 as the package writes it, in both registry views
 }
 with_device() { LC_ALL=C sort -u "$work/registration.txt" <(device_lines); }
 
-# The reference: regsvr32 of the 64-bit DLL where the package puts it.
+# The reference: regsvr32 of the 64-bit DLL where the package puts it, and its 32-bit counterpart.
 fresh_prefix reference
 mkdir -p "$WINEPREFIX/$pf64" && cp "$win64/MIRAXLD.dll" "$WINEPREFIX/$pf64/"
 wine regsvr32 /s 'C:\Program Files\MIRAXLD\MIRAXLD.dll'

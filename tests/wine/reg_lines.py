@@ -1,18 +1,15 @@
 #!/usr/bin/env python3
-"""Prints the HKEY_LOCAL_MACHINE keys and values of a Wine prefix that belong to MIRAXLD, one
-sorted line each ("key" or "key | name=data" as in the .reg file), key paths in lower case. A
-key is ours when its path names a marker (MIRAXLD, OLEforRetail, an identifier of the type
-library); the Windows Installer's own product records and Wine's \\\\?\\ path prefix are left out.
-  reg_lines.py PREFIX MARKER... [--as-32-bit]
---as-32-bit prints the lines as a 32-bit registration of the same DLL would write them: through
-the 32-bit view, from Program Files (x86). TypeLib is shared by both views, as on Windows: the
-32-bit registration adds its win32 path there and finds the other values already written."""
-import re
-import sys
+"""reg_lines.py PREFIX MARKER... [--as-32-bit]: the HKEY_LOCAL_MACHINE keys and values of a Wine
+prefix that belong to MIRAXLD, one sorted line each ("key" or "key | name=data" as in the .reg
+file), key paths in lower case: the keys naming a marker (MIRAXLD, OLEforRetail, a type library
+identifier), without the Windows Installer's own records and Wine's \\\\?\\ path prefix.
+--as-32-bit prints them as a 32-bit registration of the same DLL would write them: through the
+32-bit view, from Program Files (x86); TypeLib is shared by both views, as on Windows, so only
+the win32 path is added there."""
+import re, sys
 
-BOOKKEEPING = ("software\\classes\\installer\\",
-               "software\\microsoft\\windows\\currentversion\\installer\\",
-               "software\\microsoft\\windows\\currentversion\\uninstall\\")
+CURRENT = "software\\microsoft\\windows\\currentversion\\"
+BOOKKEEPING = ("software\\classes\\installer\\", CURRENT + "installer\\", CURRENT + "uninstall\\")
 CLASSES, TYPELIB = "software\\classes\\", "software\\classes\\typelib\\"
 PF64, PF32 = "C:\\Program Files\\", "C:\\Program Files (x86)\\"
 

@@ -7,21 +7,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 win64=$(realpath "${1:-build/win64}") win32=$(realpath -m "${3:-build/win32}")
 sim="$(realpath "${2:-build/native}")/tools/display-sim/display-sim"
 
-work=$(mktemp -d)
+work=$(mktemp -d) pids=()
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" MIRAXLD_MESSAGE_BOX=debug
-pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
 passed=0 failed=0
 check() {  # check <name> <command...>: one counted check, its output shown only on failure
-    if "${@:2}" >"$work/check.log" 2>&1; then
-        passed=$((passed + 1)) && echo "  ok   $1"
-    else
-        failed=$((failed + 1)) && echo "  FAIL $1" && tail -n 40 "$work/check.log" | sed 's/^/       /'
-    fi
+    "${@:2}" >"$work/check.log" 2>&1 && passed=$((passed + 1)) && echo "  ok   $1" && return
+    failed=$((failed + 1)) && echo "  FAIL $1" && tail -n 40 "$work/check.log" | sed 's/^/       /'
 }
-# exits <code> <command...>: the command ends with that exit code
 exits() { "${@:2}"; local s=$?; [ "$s" -eq "$1" ] || { echo "${*:2}: exit $s, not $1"; return 1; }; }
 
 serve_port() {  # serve_port <com number> <command...>: a pty server, its first line the path
@@ -40,20 +35,23 @@ clsid=$(grep -B3 "coclass POSLDisplay" "$idl" | grep -o 'uuid([0-9A-F-]*' | cut 
 markers="miraxld oleforretail $(grep -o 'uuid([0-9A-Fa-f]*' "$idl" | cut -c6-)"
 ours() { wineserver -w && python3 "$here/reg_lines.py" "$WINEPREFIX" $markers "$@"; }
 
-echo "== Wine prefix"
 wineboot -i >"$work/wineboot.log" 2>&1 || tail -n 20 "$work/wineboot.log"
 wineserver -w 2>/dev/null
 cp -a "$WINEPREFIX" "$work/pristine"
-serve_port 5 python3 "$here/pty_echo.py" || exit 1
+# COM5: a raw pty that echoes every byte; its far end stays open too, so the terminal survives
+# while no client has it open.
+serve_port 5 python3 -c 'import os, pty, tty
+master, slave = pty.openpty()
+tty.setraw(slave)
+print(os.ttyname(slave), flush=True)
+while True: os.write(master, os.read(master, 4096))' || exit 1
 serve_port 6 "$sim" --model KT110 --firmware 13000 || exit 1
 export WINEPATH="$win64"
 
-echo "== checks"
 # pe_check <dll> <objdump's format>: that format, exactly the four undecorated COM server exports,
 # and no import of a MinGW runtime DLL (the runtime is linked statically).
 pe_check() {
-    local tool dump
-    tool=$([ "$2" = pei-i386 ] && echo i686 || echo x86_64)-w64-mingw32-objdump
+    local dump tool=$([ "$2" = pei-i386 ] && echo i686 || echo x86_64)-w64-mingw32-objdump
     "$tool" -f "$1" | grep "file format $2" && dump=$("$tool" -p "$1") && echo "$dump" | grep "DLL Name:" &&
         diff <(printf '%s\n' DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer) \
             <(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\]\s*//p' | sort) &&
@@ -62,9 +60,8 @@ pe_check() {
 check "win64 DLL: PE32+, four exports, static runtime" pe_check "$win64/MIRAXLD.dll" pei-x86-64
 [ -f "$win32/MIRAXLD.dll" ] && check "win32 DLL: PE32, four exports, static runtime" pe_check "$win32/MIRAXLD.dll" pei-i386
 
-# What regsvr32 writes is the installer checks' reference. Registering over a stale key clears
-# it; unregistering leaves nothing of ours and the other classes alone, and may run twice (an
-# uninstaller may).
+# regsvr32's keys are the installer checks' reference. Registering over a stale key clears it;
+# unregistering, which an uninstaller may run twice, leaves nothing of ours and other classes alone.
 registration() {
     local dll registered
     dll=$(winepath -w "$win64/MIRAXLD.dll") && wine regsvr32 /s "$dll" &&
@@ -81,7 +78,6 @@ check "device key written" bash -c "wine reg add '$device' /ve /d MIRAXLD.POSLDi
     wine reg add '$device' /v Port /d COM6 /f && wine reg add '$device' /v BaudRate /d 9600 /f"
 check "the Wine test program: every case passes" bash -c \
     "cd '$win64' && timeout 600 wine ./miraxld_wine_tests.exe --gtest_brief=1 --gtest_color=no"
-tr -d '\r' <"$work/check.log" | grep '^\[  PASSED  \]' | sed 's/^/       /'
 wineserver -k 2>/dev/null
 
 . "$here/setup-tool-checks.sh"
