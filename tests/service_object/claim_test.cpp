@@ -16,19 +16,15 @@ namespace {
 
 struct Slot {
     int index;
-    int32_t codePage;
-    int32_t table;
+    int32_t codePage, table;
 };
-
-using Values = std::vector<std::pair<std::u16string, std::u16string>>;
 
 struct FamilyRow {
     const char* what;
     Values values;                  // further device values
     std::u16string usb;             // OEM display attached on COM5; empty for the own brand on COM3
     displaysim::SimConfig display;  // its model names the device key
-    // What the claim learns.
-    int32_t firmware;
+    int32_t firmware;               // and what the claim learns
     std::vector<Slot> slots;
     std::u16string characterSetList;
     int32_t characterSet, codePage, unicode, rows, columns;
@@ -122,24 +118,16 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
     for (const FamilyRow& row : rows) {
         SCOPED_TRACE(row.what);
         ClaimRig rig;
-        const std::u16string device(row.display.model.begin(), row.display.model.end());
-        rig.Key(device, u"", row.usb.empty() ? kOwnProgId : kOemProgId);
         Values values = row.values;
         if (row.usb.empty()) {
             values.insert(values.end(), {{u"Port", u"COM3"}, {u"BaudRate", u"19200"}});
         } else {
             rig.AttachUsb(row.usb, u"COM5");
         }
-        for (const auto& [name, value] : values) {
-            rig.Key(device, name, value);
-        }
-        rig.Display(row.display);
-        rig.Open(device);
-        const int64_t start = rig.platform.clock.NowMs();
+        rig.Setup(row.display, row.usb.empty() ? kOwnProgId : kOemProgId, values);
         ASSERT_EQ(rig.Claim(), 0);
-        const int64_t took = rig.platform.clock.NowMs() - start;
-        EXPECT_GE(took, row.minMs);
-        EXPECT_LT(took, row.minMs + 200);
+        EXPECT_GE(rig.claimMs, row.minMs);
+        EXPECT_LT(rig.claimMs, row.minMs + 200);
 
         const CPOSLDisplay& so = *rig.so;
         EXPECT_EQ(rig.opens, (std::vector<PortOpen>{row.usb.empty() ? PortOpen{3, 19200}
@@ -199,27 +187,18 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         ClaimRig rig;
-        const std::u16string device(row.display.model.begin(), row.display.model.end());
         rig.platform.tickMs = row.tickMs;
-        rig.Key(device, u"", row.progId);
-        for (const auto& [name, value] : row.values) {
-            rig.Key(device, name, value);
-        }
         if (row.attached) {
             rig.AttachUsb(u"1d9c_0a01", u"COM5");
         }
-        rig.Display(row.display, row.portMissing);
-        rig.Open(device);
+        rig.Setup(row.display, row.progId, row.values, row.portMissing);
         if (row.unsetBrand) {
             rig.so->m_brand = kBrandUnset;  // as if OpenService had never assigned one
         }
         const auto realStart = std::chrono::steady_clock::now();
-        const int64_t start = rig.platform.clock.NowMs();
-        int32_t rc = -1;
-        EXPECT_EQ(rig.so->ClaimDevice(0, &rc), 111);
-        const int64_t took = rig.platform.clock.NowMs() - start;
-        EXPECT_GE(took, row.minMs);
-        EXPECT_LT(took, row.minMs + 150);  // a silent wait's last samples sleep longest
+        const int32_t rc = rig.Claim(0);
+        EXPECT_GE(rig.claimMs, row.minMs);
+        EXPECT_LT(rig.claimMs, row.minMs + 150);  // a silent wait's last samples sleep longest
         EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(1));
         EXPECT_EQ((std::array<int32_t, 5>{rc, rig.so->m_resultCode, rig.so->m_resultCodeExtended,
                                           rig.so->m_claimed, rig.platform.threads.Started()}),
@@ -244,9 +223,7 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
 
     auto claimSendsNothing = [&](int32_t timeout) {
         rig.sim->ClearReceived();
-        const int64_t before = rig.platform.clock.NowMs();
-        EXPECT_EQ(rig.Claim(timeout), 0);
-        EXPECT_EQ(rig.platform.clock.NowMs(), before);
+        EXPECT_EQ(std::pair(rig.Claim(timeout), rig.claimMs), std::pair(0, int64_t{0}));
         EXPECT_TRUE(rig.sim->Received().empty());
     };
     claimSendsNothing(0);

@@ -203,12 +203,10 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
         EXPECT_EQ(Bytes(got.end() - select.size(), got.end()), select);
         EXPECT_EQ(Read(so, 5003), 0);
         const WindowRecord& whole = so.m_windows[0];
-        EXPECT_EQ(
-            (std::array{whole.height, whole.viewportHeight, whole.width, whole.viewportWidth,
-                        so.m_rows, so.m_columns}),
-            (std::array{row.rows, row.rows, row.columns, row.columns, row.rows, row.columns}));
-        EXPECT_EQ(std::pair(rig->sim->Rows(), rig->sim->Columns()),
-                  std::pair(row.rows, row.columns));
+        EXPECT_EQ((std::array{whole.height, whole.viewportHeight, so.m_rows, rig->sim->Rows(),
+                              whole.width, whole.viewportWidth, so.m_columns, rig->sim->Columns()}),
+                  (std::array{row.rows, row.rows, row.rows, row.rows, row.columns, row.columns,
+                              row.columns, row.columns}));
         for (const std::string& line : rig->sim->ScreenLines()) {
             EXPECT_EQ(line, std::string(line.size(), ' '));
         }
