@@ -30,8 +30,7 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
     ICodePages& pages = SystemPlatform().CodePages();
     const struct {
         const char* name;
-        int32_t codePage;
-        int32_t characterSet;
+        int32_t codePage, characterSet;
         std::u16string text;
         std::vector<Cell> cells;
     } cases[] = {
@@ -66,10 +65,7 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
 TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
     const struct {
         const char* name;
-        uint16_t previous;
-        uint16_t next;
-        uint16_t previousAfter;
-        uint16_t nextAfter;
+        uint16_t previous, next, previousAfter, nextAfter;
     } cases[] = {
         {"after a non-letter", u'x', 0x0628, u'x', 0xFE8F},
         {"after a space", 0x0020, 0x0628, 0x0020, 0xFE8F},

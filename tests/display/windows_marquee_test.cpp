@@ -17,8 +17,10 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
     const struct {
         const char* what;
         int32_t args[6];  // viewport row, column, height, width; window height, width
-        int32_t rc;
+        int32_t rc, claimed = 1, enabled = 1;
     } rows[] = {
+        {"not claimed", {0, 0, 1, 5, 1, 5}, 103, 0},
+        {"not enabled", {0, 0, 1, 5, 1, 5}, 105, 1, 0},
         {"wider than its viewport", {0, 0, 1, 10, 1, 30}, 0},
         {"taller than its viewport", {0, 5, 1, 10, 4, 10}, 0},
         {"the whole display", {0, 0, 2, 20, 2, 20}, 0},
@@ -37,6 +39,7 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
         SCOPED_TRACE(row.what);
         Open(u"KT110", 2, 20);
         so->m_resultCodeExtended = 77;
+        so->m_claimed = row.claimed, so->m_deviceEnabled = row.enabled;
         Take();
         const auto& a = row.args;
         EXPECT_EQ(Create(a[0], a[1], a[2], a[3], a[4], a[5]), row.rc);
@@ -55,13 +58,6 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
 }
 
 TEST_F(WindowsTest, TheStackHoldsFourWindowsAboveTheDisplay) {
-    so->m_claimed = 0;
-    EXPECT_EQ(Create(0, 0, 1, 5, 1, 5), 103);
-    so->m_claimed = 1;
-    so->m_deviceEnabled = 0;
-    EXPECT_EQ(Create(0, 0, 1, 5, 1, 5), 105);
-    so->m_deviceEnabled = 1;
-
     for (int n = 1; n <= 4; ++n) {
         EXPECT_EQ(Create(0, 5 * (n - 1), 1, 5, 1, 5), 0);
         EXPECT_EQ(so->m_currentWindow, n);
@@ -115,8 +111,7 @@ TEST_F(WindowsTest, AWindowMadeAgainStartsWithoutTheOldTimers) {
 TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
     const struct {
         const char* what;
-        int32_t viewportHeight, viewportWidth, height, width;
-        int32_t direction, units;
+        int32_t viewportHeight, viewportWidth, height, width, direction, units;
         int32_t rc, rowOffset, columnOffset;
     } rows[] = {
         {"full height: up moves the content out", 2, 10, 2, 10, 1, 5, 0, 2, 0},
@@ -153,8 +148,7 @@ TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
 TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
     const struct {
         const char* what;
-        int32_t type;
-        int32_t viewportHeight, height, width;
+        int32_t type, viewportHeight, height, width;
         std::vector<std::u16string_view> text;
         std::vector<std::string> shown;  // viewport row 0 at ticks 1, 2, ...
     } rows[] = {
@@ -202,8 +196,7 @@ TEST_F(WindowsTest, OnlyTheFourMovingTypesStartATimer) {
     for (int32_t type : {int32_t{kMarqueeInit}, 6, -1, int32_t{kMarqueeNone}}) {
         SCOPED_TRACE(type);
         EXPECT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, type), 0);
-        EXPECT_EQ(so->m_resultCode, 0);
-        EXPECT_EQ(Window(1).marqueeType, type);
+        EXPECT_EQ(std::pair(so->m_resultCode, Window(1).marqueeType), std::pair(0, type));
         EXPECT_TRUE(platform.timers.Active().empty());
     }
 }

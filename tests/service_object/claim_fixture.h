@@ -34,6 +34,7 @@ inline Bytes Cat(std::initializer_list<CommandBytes> parts) {
 inline constexpr char16_t kDeviceBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 inline constexpr char16_t kOwnProgId[] = u"MIRAXLD.POSLDisplay.1";
 inline constexpr char16_t kOemProgId[] = u"QV.POSLDisplay.1";
+inline constexpr int32_t kMarqueeTypeIndex = 5014;  // the MarqueeType property
 
 // A display of `model` with `firmware` that leaves the `silent` queries unanswered.
 inline displaysim::SimConfig Sim(std::string model, int firmware,
