@@ -1,6 +1,4 @@
-// UpdateFirmware against the simulator's two loaders on the virtual clock: complete updates and
-// the bytes they send, the display already in its loader, every failing step and its result,
-// and the images and files refused before the link is touched.
+// UpdateFirmware against the simulator's two loaders on the virtual clock.
 #include <tuple>
 
 #include "service_object/claim_fixture.h"

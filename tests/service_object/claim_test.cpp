@@ -1,7 +1,4 @@
-// The whole claim of each display family against the simulator: what the object learns and
-// the bytes the display receives, in order; claims that fail and the state each leaves (the
-// three seconds of a silent display pass on the virtual clock), repeated claims and
-// ReleaseDevice.
+// Claims against the simulator; the three seconds of a silent display pass on the virtual clock.
 #include <array>
 #include <chrono>
 #include <string>

@@ -1,5 +1,3 @@
-// OpenService: the device key, the model settled from it, every property's opening value; reads
-// that follow the current window; the methods that only report success.
 #include <functional>
 
 #include "service_object/claim_fixture.h"

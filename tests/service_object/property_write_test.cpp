@@ -1,6 +1,3 @@
-// SetPropertyNumber against the in-process simulator: the enable flag and the timers it tears
-// down, window selection, cursor and brightness commands, stored values with their floors, the
-// marquee period and the screen mode.
 #include <array>
 #include <string>
 
