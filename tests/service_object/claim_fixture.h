@@ -46,6 +46,13 @@ inline displaysim::SimConfig Sim(std::string model, int firmware,
     return c;
 }
 
+// Controls are kept per simulator address, which a new simulator may reuse: each test sets them.
+inline void SetPortMissing(displaysim::DisplaySimulator& sim, bool missing) {
+    auto& c = displaysim::SimulatedSerialDevice::ControlsOf(&sim);
+    std::lock_guard lock(c.mutex);
+    c.portMissing = missing;
+}
+
 using PortOpen = std::pair<int, uint32_t>;                              // port number, baud rate
 using Values = std::vector<std::pair<std::u16string, std::u16string>>;  // device key values
 
@@ -111,10 +118,7 @@ class ClaimRig {
 
     void Display(displaysim::SimConfig config, bool portMissing = false) {
         sim = std::make_shared<displaysim::DisplaySimulator>(std::move(config));
-        // Controls are kept per simulator address, which a new simulator may reuse.
-        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
-        std::lock_guard lock(c.mutex);
-        c.portMissing = portMissing;
+        SetPortMissing(*sim, portMissing);
         platform.serialFactory = [this] {
             return std::make_unique<PortRecordingDevice>(sim, platform.clock, &opens);
         };
