@@ -137,8 +137,7 @@ TEST_F(TextOutputTest, RightToLeftTextIsPreorderedAndItsLeftToRightRunsRecorded)
 TEST_F(TextOutputTest, ArabicShapingAndJapaneseConversion) {
     const struct {
         std::u16string model;
-        int32_t firmware, characterSet;
-        uint8_t unicode;
+        int32_t firmware, characterSet, unicode;
         std::u16string text;
         std::vector<uint16_t> cells;
         int32_t codePage;

@@ -41,8 +41,8 @@ TEST(PropertyWrite, DisablingDeletesEveryWindowTimer) {
             so.m_windows[w].lastAttribute = 1;
         }
         EXPECT_EQ(so.SetPropertyNumber(3, row.number), 0);
-        EXPECT_EQ(so.m_resultCode, row.resultCode);
-        EXPECT_EQ(Read(so, 3), row.enabled);
+        EXPECT_EQ((std::pair{so.m_resultCode, Read(so, 3)}),
+                  std::pair(row.resultCode, row.enabled));
         EXPECT_EQ(rig->platform.timers.Active().size(), row.timersLeft);
         for (int w = 1; w <= 3 && row.timersLeft == 0; ++w) {
             EXPECT_EQ(so.m_marqueeTimer[w] | so.m_blinkTimer[w], 0u) << "window " << w;
@@ -69,9 +69,9 @@ TEST(PropertyWrite, CursorWritesMoveTheDisplayCursorInsideTheWindow) {
         SCOPED_TRACE(::testing::Message() << row.index << " = " << row.number);
         rig->sim->ClearReceived();
         EXPECT_EQ(so.SetPropertyNumber(row.index, row.number), 0);
-        EXPECT_EQ(so.m_resultCode, row.resultCode);
-        EXPECT_EQ((std::array{Read(so, 5005), Read(so, 5004), so.m_cursorRow, so.m_cursorColumn}),
-                  (std::array{row.row, row.column, row.row, row.column}));
+        EXPECT_EQ((std::array{so.m_resultCode, Read(so, 5005), Read(so, 5004), so.m_cursorRow,
+                              so.m_cursorColumn}),
+                  (std::array{row.resultCode, row.row, row.column, row.row, row.column}));
         EXPECT_EQ(rig->sim->Received(),
                   row.resultCode == 0 ? Cat({SetCursor(row.column, row.row).Bytes()}) : Bytes{});
     }
@@ -113,8 +113,7 @@ TEST(PropertyWrite, StoredValuesReadBackWithTheirFloors) {
         SCOPED_TRACE(::testing::Message() << row.index << " = " << row.number);
         ASSERT_EQ(so.SetPropertyNumber(5003, row.window), 0);
         EXPECT_EQ(so.SetPropertyNumber(row.index, row.number), 0);
-        EXPECT_EQ(so.m_resultCode, 0);
-        EXPECT_EQ(Read(so, row.index), row.reads);
+        EXPECT_EQ((std::pair{so.m_resultCode, Read(so, row.index)}), std::pair(0, row.reads));
     }
     EXPECT_TRUE(rig->sim->Received().empty());
 
