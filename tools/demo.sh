@@ -4,7 +4,7 @@
 # Wine prefix (both DLLs, registered); the setup tool adds the device entry and tests the
 # display; then the test Control Object drives the 64-bit service object like a POS application
 # (open, claim, enable, a price line, a total, a two-line message, close). At the end the
-# simulator prints what the display shows.
+# simulator prints what the display shows and writes a picture of it, build/demo/display.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,8 +28,11 @@ wineboot -i >"$work/wineboot.log" 2>&1 || true
 
 echo "== starting the display simulator (KT110)"
 mkfifo "$work/sim.out"
+picture="$PWD/build/demo/display.png"
+mkdir -p "$(dirname "$picture")"
+rm -f "$picture"
 build/native/tools/display-sim/display-sim --model KT110 --firmware 13000 \
-    --log "$work/sim.log" >"$work/sim.out" 2>"$work/sim.err" &
+    --log "$work/sim.log" --png "$picture" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 exec 3<"$work/sim.out"
 read -r pty <&3
@@ -82,3 +85,10 @@ kill -TERM "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 sim_pid=""
 cat <&3
+if [ -s "$picture" ]; then
+    echo "== a picture of the display: $picture"
+else
+    echo "== no picture of the display was written" >&2
+    cat "$work/sim.err" >&2
+    exit 1
+fi

@@ -2,7 +2,6 @@
 // packings. A crash, a sanitizer report or a broken size invariant is a finding.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <span>
 

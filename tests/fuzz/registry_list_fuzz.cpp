@@ -2,8 +2,8 @@
 // its first NUL byte and the rest, one character per byte) into the 256 code-page slots.
 // Whatever the text, every slot filled must come from it: a code page from the list's item at
 // the slot's position, a table number from the index text's item or the position itself.
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -43,17 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static CPOSLDisplay so(platform);
     static const std::u16string kKey = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT710";
 
-    std::u16string texts[2];
-    size_t part = 0;
-    for (size_t i = 0; i < size && part < 2; ++i) {
-        if (data[i] == 0) {
-            ++part;
-        } else {
-            texts[part] += static_cast<char16_t>(data[i]);
-        }
-    }
-    const std::u16string& list = texts[0];
-    const std::u16string& index = texts[1];
+    const uint8_t* const end = data + size;
+    const uint8_t* const nul = std::find(data, end, 0);
+    const uint8_t* const rest = nul == end ? end : nul + 1;
+    const std::u16string list(data, nul), index(rest, std::find(rest, end, 0));
     platform.registry.SetString(kKey, u"CodepageList", list);
     platform.registry.SetString(kKey, u"CodepageCmdIndex", index);
     so.m_deviceName = u"KT710";

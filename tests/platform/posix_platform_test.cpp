@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -31,6 +32,15 @@ fs::path ScratchDirectory(const std::string& name, const char* variable, const c
     fs::create_directories(dir);
     setenv(variable, (*file != 0 ? dir / file : dir).c_str(), 1);
     return dir;
+}
+
+// Polls `done` every 5 ms until it holds or `tries` polls have gone by.
+template <typename F>
+bool Eventually(F done, int tries = 400) {
+    for (; tries > 0 && !done(); --tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return tries > 0;
 }
 
 TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
@@ -64,8 +74,7 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
     std::vector<RegistryValue> values;
     ASSERT_EQ(registry.EnumValues(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", &values), 0);
     ASSERT_EQ(values.size(), 1u);
-    EXPECT_EQ(values[0].name, u"\\Device\\Serial0");
-    EXPECT_EQ(values[0].data, u"COM1");
+    EXPECT_EQ(values[0].name + u"=" + values[0].data, u"\\Device\\Serial0=COM1");
 
     // A value deleted in the file is gone at the next read.
     std::ofstream(file, std::ios::app) << "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
@@ -82,6 +91,7 @@ class PosixSerial : public ::testing::Test {
     void SetUp() override {
         char name[256] = {};
         ASSERT_EQ(openpty(&m_master, &m_slave, name, nullptr, nullptr), 0);
+        fcntl(m_master, F_SETFL, O_NONBLOCK);
         m_dir = ScratchDirectory("com", "MIRAXLD_COM_DIR", "");
         fs::create_symlink(name, m_dir / "com5");
         m_device = SystemPlatform().CreateSerialDevice();
@@ -93,22 +103,18 @@ class PosixSerial : public ::testing::Test {
         close(m_slave);
         fs::remove_all(m_dir);
     }
-    std::string ReadFarEnd(size_t count, int maxTries = 200) {
+    std::string ReadFarEnd(size_t count, int tries = 200) {
         std::string bytes;
-        for (int tries = 0; tries < maxTries && bytes.size() < count; ++tries) {
+        const auto arrived = [&] {
             char buffer[64];
-            fcntl(m_master, F_SETFL, O_NONBLOCK);
             const ssize_t n = read(m_master, buffer, sizeof buffer);
-            if (n > 0) {
-                bytes.append(buffer, static_cast<size_t>(n));
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        }
+            bytes.append(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+            return bytes.size() >= count;
+        };
+        Eventually(arrived, tries);
         return bytes;
     }
-    int m_master = -1;
-    int m_slave = -1;
+    int m_master = -1, m_slave = -1;
     fs::path m_dir;
     std::unique_ptr<ISerialDevice> m_device;
 };
@@ -135,10 +141,7 @@ TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing
 
     EXPECT_EQ(m_device->Read(buffer, sizeof buffer), 0);  // nothing waiting: returns at once
     ASSERT_EQ(write(m_master, "\xAA\x01\x02", 3), 3);
-    for (int tries = 0; tries < 200 && m_device->InputCount() < 3; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    EXPECT_EQ(m_device->InputCount(), 3);
+    EXPECT_TRUE(Eventually([&] { return m_device->InputCount() == 3; }));
     EXPECT_EQ(m_device->Read(buffer, 2), 2);
     EXPECT_EQ(m_device->Read(buffer + 2, sizeof buffer - 2), 1);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "\xAA\x01\x02");
@@ -182,18 +185,14 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     // A deleted timer's callback may still run after this test has returned: what the
     // callbacks touch is shared with them, never on this stack.
     struct Shared {
-        std::atomic<int> ticks{0};
+        std::atomic<int> ticks{0}, selfTicks{0};
         std::atomic<TimerHandle> self{0};
-        std::atomic<int> selfTicks{0};
         std::atomic<bool> ran{false};
     };
     const auto shared = std::make_shared<Shared>();
     const TimerHandle timer = platform.Timers().Create(5, 5, [shared] { ++shared->ticks; });
     ASSERT_NE(timer, 0u);
-    for (int tries = 0; tries < 400 && shared->ticks < 3; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_GE(shared->ticks.load(), 3);
+    EXPECT_TRUE(Eventually([&] { return shared->ticks >= 3; }));
     platform.Timers().Delete(timer);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));  // a running callback ends
     const int after = shared->ticks.load();
@@ -209,10 +208,7 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     EXPECT_GE(shared->selfTicks.load(), 1);
 
     ASSERT_TRUE(platform.Threads().Start([shared] { shared->ran = true; }));
-    for (int tries = 0; tries < 400 && !shared->ran; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(shared->ran.load());
+    EXPECT_TRUE(Eventually([&] { return shared->ran.load(); }));
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "display_sim.h"
@@ -45,10 +46,9 @@ constexpr int32_t kOnline = 2001, kOffline = 2003;
 constexpr char16_t kSerialComm[] = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 int64_t Now() {
-    static const auto start = std::chrono::steady_clock::now();
-    using std::chrono::milliseconds;
-    return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start)
-        .count();
+    using namespace std::chrono;
+    static const auto start = steady_clock::now();
+    return duration_cast<milliseconds>(steady_clock::now() - start).count();
 }
 void SleepMs(int64_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -96,14 +96,13 @@ class Rig : public IEventTarget {
     }
 
     // Pulled: the port leaves the system's list, then its device dies. Plugged: the display
-    // restarts and can be opened, then its port is listed again. `mark`: the application
-    // closed the link, which the monitor reopens, so the cable's state starts again.
-    void Plug(bool in, bool mark = false) {
+    // restarts and can be opened, then its port is listed again.
+    void Plug(bool in) {
         const int64_t at = Now();  // before the change: what it causes comes later
-        if (in && !mark) {
+        if (in) {
             displaysim::SimulatedSerialDevice::Replug(*sim);
             platform.shared.SetString(kSerialComm, u"\\Device\\Stress0", port);
-        } else if (!mark) {
+        } else {
             platform.shared.DeleteValue(kSerialComm, u"\\Device\\Stress0");
             displaysim::SimulatedSerialDevice::Unplug(*sim);
             ++g_unplugs;
@@ -156,9 +155,7 @@ class Rig : public IEventTarget {
     int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     // The operation's draws, taken before it, so that argument order does not matter.
     int Arg(int i, int lo, int hi) { return lo + static_cast<int>(args[i] % (hi - lo + 1)); }
-    int32_t Write(int32_t index, int lo, int hi) {
-        return so->SetPropertyNumber(index, Arg(0, lo, hi));
-    }
+    int32_t Write(int32_t n, int lo, int hi) { return so->SetPropertyNumber(n, Arg(0, lo, hi)); }
     int32_t Enable(int32_t on) {
         return Timed("DeviceEnabled", kCallMs, [&] { return so->SetPropertyNumber(3, on); });
     }
@@ -172,9 +169,7 @@ class Rig : public IEventTarget {
     // `fresh`: a new object, the one before released without CloseService.
     void Open(bool fresh, std::u16string_view name) {
         if (fresh) {
-            if (so) {
-                Drop();
-            }
+            Drop();
             so = std::make_unique<CPOSLDisplay>(platform);
         }
         foreign = foreign || name != device;
@@ -186,9 +181,11 @@ class Rig : public IEventTarget {
             foreign = false;
         }
     }
+    // The application closed the link, which the monitor reopens: the cable's state starts again.
     void Release() {
         Timed("ReleaseDevice", kCallMs, [&] { return so->ReleaseDevice(nullptr); });
-        Plug(PluggedSince() != kNever, true);
+        std::lock_guard lock(mutex);
+        cable.push_back({Now(), cable.back().second});
     }
     bool Claim() {
         if (so->m_claimed != 0) {
@@ -237,7 +234,8 @@ class Rig : public IEventTarget {
     void Check();
 
     void Run(uint64_t masterSeed, int64_t deadline) {
-        Open(true, device);
+        so = std::make_unique<CPOSLDisplay>(platform);
+        Open(false, device);
         seed = masterSeed;
         for (; !g_stop && Now() < deadline; ++schedule, ++g_schedules) {
             std::seed_seq sequence{masterSeed, masterSeed >> 32, uint64_t(port.back()), schedule};
@@ -274,8 +272,9 @@ class Rig : public IEventTarget {
     const std::u16string device, port;
     StressPlatform platform;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
-    std::atomic<bool> hold{false};  // the check needs the display attached
-    std::atomic<int64_t> replugAfter{0};
+    std::atomic<bool> hold{false}, finished{false};  // hold: the check needs the display attached
+    std::atomic<int64_t> replugAfter{0}, hangsAt{0};
+    std::atomic<const char*> call{nullptr};
     std::mutex mutex;
     std::vector<std::pair<int64_t, bool>> cable;      // since the last check; first the state then
     std::vector<std::pair<int64_t, int32_t>> events;  // SOStatusUpdate since the open
@@ -287,9 +286,6 @@ class Rig : public IEventTarget {
     int64_t monitorStart = -1;  // when the running monitor thread was started, -1 for none
     bool modeLost = false;      // a screen mode may not have reached the display
     bool foreign = false;       // the last OpenService named the other object's device
-    std::atomic<const char*> call{nullptr};
-    std::atomic<int64_t> hangsAt{0};
-    std::atomic<bool> finished{false};
 };
 
 constexpr int32_t kCharacterSets[] = {0, 437, 850, 858, 866, 1252};
@@ -329,19 +325,14 @@ const struct {
 };
 
 void Rig::Operate() {
-    // Letters, digits, '.' and '-', now and then a space, a carriage return or a line feed.
     static constexpr char16_t kChars[] =
         u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789.-  \r \n ";
     static const int total = std::accumulate(std::begin(kOperations), std::end(kOperations), 0,
                                              [](int t, auto& op) { return t + op.weight; });
     int pick = Pick(0, total - 1);
     text.resize(static_cast<size_t>(Pick(0, 24)));
-    for (char16_t& c : text) {
-        c = kChars[Pick(0, std::size(kChars) - 2)];
-    }
-    for (uint32_t& a : args) {
-        a = static_cast<uint32_t>(rng() >> 33);
-    }
+    std::ranges::generate(text, [&] { return kChars[Pick(0, std::size(kChars) - 2)]; });
+    std::ranges::generate(args, [&] { return static_cast<uint32_t>(rng() >> 33); });
     auto op = std::begin(kOperations);
     while ((pick -= op->weight) >= 0) {
         ++op;
@@ -378,14 +369,10 @@ void Rig::Check() {
     while (Now() - std::max(PluggedSince(), monitorStart) < kHeldMs) {
         SleepMs(10);
     }
-    std::vector<std::pair<int64_t, int32_t>> seen;
-    std::vector<std::pair<int64_t, bool>> states;
-    {
-        std::lock_guard lock(mutex);
-        seen = events;
-        states.swap(cable);
-        cable.push_back(states.back());
-    }
+    std::unique_lock lock(mutex);
+    const auto seen = events;
+    const auto states = std::exchange(cable, {cable.back()});
+    lock.unlock();
     int32_t last = kOnline;  // the state the monitor assumes when it starts
     for (auto [at, status] : seen) {
         if (status == last) {
@@ -445,7 +432,6 @@ void Rig::Check() {
     hold = false;
 }
 
-// Pulls and plugs the cables: out for kHeldMs to twice that, in for 50 ms to 2.5 s.
 void Cables(std::vector<std::unique_ptr<Rig>>& rigs, uint64_t seed, std::atomic<bool>& done) {
     std::mt19937_64 rng(seed);
     std::vector<int64_t> next(rigs.size(), 0);

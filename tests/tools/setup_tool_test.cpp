@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iomanip>
 #include <map>
+#include <sstream>
 
 #include "core/entry_commands.h"
 #include "platform/registry_tree.h"
@@ -9,9 +11,18 @@
 namespace miraxld::setup {
 namespace {
 
+const std::vector<DeviceEntry> kEntries = {
+    {u"KT110",
+     {{u"", u"MIRAXLD.POSLDisplay.1"},
+      {u"DeviceModel", u"KT110"},
+      {u"Port", u"COM3"},
+      {u"BaudRate", u"9600"}}},
+    {u"Other", {{u"", u"Other.LineDisplay.1"}, {u"Port", u"COM4"}}},
+};
+
 // Device keys per view in memory; a refusal must leave `views` and `files` as they were.
 struct MemoryHost : ISetupHost {
-    std::map<View, std::vector<DeviceEntry>> views{{View::k32, {}}, {View::k64, {}}};
+    std::map<View, std::vector<DeviceEntry>> views{{View::k32, kEntries}, {View::k64, kEntries}};
     std::map<std::u16string, std::string> files;
 
     std::vector<View> Views() override { return {View::k32, View::k64}; }
@@ -37,16 +48,11 @@ struct MemoryHost : ISetupHost {
 };
 
 // "add 'QV POS Pole Display' --model KT910": words, with single quotes around blanks.
-Outcome Type(ISetupHost& host, std::string_view line) {
+Outcome Type(ISetupHost& host, const std::string& line) {
     std::vector<std::u16string> args;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == ' ') {
-            continue;
-        }
-        const char end = line[i] == '\'' ? '\'' : ' ';
-        const size_t from = i + (end == '\'');
-        i = std::min(line.find(end, from), line.size());
-        args.push_back(Utf8ToUtf16(line.substr(from, i - from)));
+    std::istringstream words(line);
+    for (std::string word; words >> std::quoted(word, '\'', '\0');) {
+        args.push_back(Utf8ToUtf16(word));
     }
     const ParsedCommand parsed = ParseArguments(args);
     if (!parsed.error.empty()) {
@@ -77,21 +83,6 @@ std::string Written(const MemoryHost& before, const MemoryHost& after) {
         text += in + " " + entry + "\n";
     }
     return text;
-}
-
-MemoryHost HostWithEntries() {
-    MemoryHost host;
-    for (View view : {View::k32, View::k64}) {
-        host.views[view] = {
-            DeviceEntry{u"KT110",
-                        {{u"", u"MIRAXLD.POSLDisplay.1"},
-                         {u"DeviceModel", u"KT110"},
-                         {u"Port", u"COM3"},
-                         {u"BaudRate", u"9600"}}},
-            DeviceEntry{u"Other", {{u"", u"Other.LineDisplay.1"}, {u"Port", u"COM4"}}},
-        };
-    }
-    return host;
 }
 
 // Every value the service object reads, as the tool checks and writes it. A refused command
@@ -178,10 +169,8 @@ TEST(SetupTool, ValuesAreCheckedAndWrittenAsTheServiceObjectReadsThem) {
         {"import in.reg", 2, "the file holds no device entry", header},
     };
     for (const auto& row : rows) {
-        MemoryHost host = HostWithEntries();
-        if (!row.file.empty()) {
-            host.files[u"in.reg"] = row.file;
-        }
+        MemoryHost host;
+        host.files[u"in.reg"] = row.file;
         const MemoryHost before = host;
         const Outcome outcome = Type(host, row.line);
         EXPECT_EQ(outcome.exitCode, row.exitCode) << row.line << "\n  " << outcome.error;
@@ -197,7 +186,7 @@ TEST(SetupTool, ValuesAreCheckedAndWrittenAsTheServiceObjectReadsThem) {
 }
 
 TEST(SetupTool, ListShowsThisServiceObjectsEntriesOncePerViewSetWithTheirProblems) {
-    MemoryHost host = HostWithEntries();
+    MemoryHost host;
     host.views[View::k64].push_back(
         DeviceEntry{u"Hand", {{u"", u"QV.POSLDisplay.1"}, {u"DeviceModel", u"KT310"}}});
     EXPECT_EQ(Type(host, "list").out,

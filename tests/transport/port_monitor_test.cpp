@@ -24,25 +24,35 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
-// Holds the monitor thread at each 200 ms pass sleep until the test grants one pass.
-class PassGate {
+// The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
+// reports its end.
+class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
   public:
-    void Arrive() {
-        std::unique_lock lock(m_mutex);
-        ++m_arrivals;
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+    IClock& Clock() override { return *this; }
+    IThreadStarter& Threads() override { return *this; }
+    int64_t NowMs() override { return clock.NowMs(); }
+    void SleepMs(int ms) override {
+        if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
+            std::unique_lock lock(m_mutex);
+            ++m_arrivals;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+        }
+        clock.SleepMs(ms);
     }
-    void Reset() {  // ready for the next thread
-        std::lock_guard lock(m_mutex);
-        m_arrivals = m_granted = 0;
-        m_open = m_finished = false;
+    bool Start(std::function<void()> body) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_arrivals = m_granted = 0;
+            m_open = m_finished = false;
+        }
+        return threads.Start([this, body = std::move(body)] {
+            m_monitor = std::this_thread::get_id();
+            body();
+            Raise(m_finished);
+        });
     }
-    void Finished() {
-        std::lock_guard lock(m_mutex);
-        m_finished = true;
-        m_changed.notify_all();
-    }
+
     // Lets one pass run; true once the thread waits before the next one or has ended.
     bool Step() {
         std::unique_lock lock(m_mutex);
@@ -54,48 +64,23 @@ class PassGate {
         m_changed.notify_all();
         return m_changed.wait_for(lock, kPatience, waiting);
     }
-    void Open() {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
+    void Open() { Raise(m_open); }  // lets every pass run
     bool WaitFinished() {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, kPatience, [&] { return m_finished; });
     }
 
   private:
+    void Raise(bool& flag) {
+        std::lock_guard lock(m_mutex);
+        flag = true;
+        m_changed.notify_all();
+    }
+    std::atomic<std::thread::id> m_monitor;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    int64_t m_arrivals = 0;
-    int64_t m_granted = 0;
-    bool m_open = false;
-    bool m_finished = false;
-};
-
-// The monitor's thread waits at the gate before each pass and reports its end to it.
-class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
-  public:
-    IClock& Clock() override { return *this; }
-    IThreadStarter& Threads() override { return *this; }
-    int64_t NowMs() override { return clock.NowMs(); }
-    void SleepMs(int ms) override {
-        if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
-            gate.Arrive();
-        }
-        clock.SleepMs(ms);
-    }
-    bool Start(std::function<void()> body) override {
-        return threads.Start([this, body = std::move(body)] {
-            m_monitor = std::this_thread::get_id();
-            body();
-            gate.Finished();
-        });
-    }
-    PassGate gate;
-
-  private:
-    std::atomic<std::thread::id> m_monitor;
+    int64_t m_arrivals = 0, m_granted = 0;
+    bool m_open = false, m_finished = false;
 };
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
@@ -119,10 +104,12 @@ class PortMonitorTest : public ::testing::Test {
         std::lock_guard lock(c.mutex);
         return f(c);
     }
-    // Opens and claims `device` on COM6 at 19200 baud with a display of `model`.
-    void Claim(std::u16string device, std::string model, int firmware) {
+    // With `listed` in SERIALCOMM, opens and claims the device named `model` on COM6 at 19200 baud.
+    void Claim(std::string model = "KT110", int firmware = 13000, Listing listed = {u"COM6"}) {
+        List(listed);
+        const std::u16string device(model.begin(), model.end());
         displaysim::SimConfig config;
-        config.model = std::move(model);
+        config.model = model;
         config.firmware = firmware;
         sim = std::make_shared<displaysim::DisplaySimulator>(config);
         // The controls outlive simulators and may be found again at a reused address.
@@ -135,7 +122,6 @@ class PortMonitorTest : public ::testing::Test {
         platform.registry.SetString(key, u"", u"MIRAXLD.POSLDisplay.1");
         platform.registry.SetString(key, u"Port", u"COM6");
         platform.registry.SetString(key, u"BaudRate", u"19200");
-        platform.gate.Reset();
         const int started = platform.threads.Started();
         so = std::make_unique<CPOSLDisplay>(platform);
         ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
@@ -150,7 +136,7 @@ class PortMonitorTest : public ::testing::Test {
     void Lines(bool available, uint32_t bits) {
         Controls([&](auto& c) { c.modemAvailable = available, c.modemBits = bits; });
     }
-    // Only called while the thread waits at the gate, so it never reads a half-written key.
+    // Only called while the thread waits before a pass, so it never reads a half-written key.
     void List(const Listing& ports) {
         const std::u16string serialComm = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
         platform.registry.DeleteKey(serialComm);
@@ -158,10 +144,8 @@ class PortMonitorTest : public ::testing::Test {
             return;
         }
         platform.registry.CreateKey(serialComm);
-        int n = 0;
         for (const std::u16string& port : ports) {
-            platform.registry.SetString(serialComm,
-                                        u"\\Device\\Serial" + std::u16string(1, u'0' + n++), port);
+            platform.registry.SetString(serialComm, u"\\Device\\" + port, port);
         }
     }
     // The power states of the status updates since the last call; any other event shows as
@@ -175,13 +159,12 @@ class PortMonitorTest : public ::testing::Test {
     }
 
     void Stop() {
-        if (!so) {
-            return;
+        if (so) {
+            platform.Open();
+            so->CloseService(nullptr);
+            EXPECT_TRUE(platform.WaitFinished());
+            so.reset();
         }
-        platform.gate.Open();
-        so->CloseService(nullptr);
-        EXPECT_TRUE(platform.gate.WaitFinished());
-        so.reset();
     }
 
     MonitorPlatform platform;
@@ -191,8 +174,7 @@ class PortMonitorTest : public ::testing::Test {
 };
 
 TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
-    List({u"COM1", u"COM6"});
-    Claim(u"KT110", "KT110", 13000);
+    Claim("KT110", 13000, {u"COM1", u"COM6"});
     ASSERT_EQ(Opens(), 1);  // the claim's
 
     struct Row {
@@ -230,7 +212,7 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
         List(row.listed);
         Controls([&](auto& c) { c.portMissing = row.portMissing; });
         Lines(row.modemAvailable, row.bits);
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_EQ(so->m_powerState.load(), row.state);
         EXPECT_EQ(so->m_linkPowerState.load(), row.state);
         EXPECT_EQ(Events(), row.events);
@@ -245,51 +227,45 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
 
 TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
     const struct {
-        std::u16string device;
         std::string model;
         int firmware;
         int32_t linesOff;  // the state with the port listed and neither DSR nor CTS on
-    } rows[] = {{u"KT310", "KT310", 102, 2001},
-                {u"KT310", "KT310", 103, 2002},
-                {u"KT110", "KT110", 102, 2002}};
+    } rows[] = {{"KT310", 102, 2001}, {"KT310", 103, 2002}, {"KT110", 102, 2002}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.firmware);
-        List({u"COM6"});
-        Claim(row.device, row.model, row.firmware);
+        Claim(row.model, row.firmware);
         ASSERT_EQ(so->m_firmwareVersion, row.firmware);
         Lines(true, 0);
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_EQ(so->m_powerState.load(), row.linesOff);
         List({});
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_EQ(so->m_powerState.load(), 2003);
         Stop();
     }
 }
 
 TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
-    List({u"COM6"});
-    Claim(u"KT110", "KT110", 13000);
-    ASSERT_TRUE(platform.gate.Step());
+    Claim();
+    ASSERT_TRUE(platform.Step());
     ASSERT_EQ(so->m_powerState.load(), 2001);
     {
         LoaderLinkHold hold(*so);
         LoaderLinkHold nested(*so);
         so->m_port.Close();  // the loader's pause between its close and its reopen
         Lines(true, 0);
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_FALSE(so->m_port.IsOpen());  // not reopened at the claim's rate
         EXPECT_EQ(Opens(), 1);
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         EXPECT_TRUE(so->m_port.IsOpen());  // not closed under the loader either
         EXPECT_EQ(so->m_powerState.load(), 2001);
         EXPECT_EQ(so->m_portListed.load(), 1);
         EXPECT_EQ(Events(), std::vector<int32_t>{});
     }
-    EXPECT_EQ(so->m_loaderOwnsLink.load(), 0);
-    ASSERT_TRUE(platform.gate.Step());
+    ASSERT_TRUE(platform.Step());
     EXPECT_FALSE(so->m_port.IsOpen());
     EXPECT_EQ(Events(), std::vector<int32_t>{2003});
 }
@@ -304,9 +280,8 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
     } rows[] = {{true, 2}, {false, 1}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.close ? "CloseService" : "OpenService");
-        List({u"COM6"});
-        Claim(u"KT110", "KT110", 13000);
-        ASSERT_TRUE(platform.gate.Step());
+        Claim();
+        ASSERT_TRUE(platform.Step());
         std::atomic<int> eventsAtReturn{-1};
         std::thread caller([&] {
             row.close ? so->CloseService(nullptr)
@@ -318,14 +293,14 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
             std::this_thread::yield();
         }
         if (so->m_monitorRun.load() != 0) {
-            platform.gate.Open();  // let the old thread run free, so that the test can end
+            platform.Open();  // let the old thread run free, so that the test can end
             caller.join();
             FAIL() << "the claim's monitor still runs";
         }
         Lines(true, 0);
         EXPECT_EQ(eventsAtReturn, -1) << "returned before the monitor's last pass";
-        ASSERT_TRUE(platform.gate.Step());
-        EXPECT_TRUE(platform.gate.WaitFinished());  // the thread ended instead of waiting again
+        ASSERT_TRUE(platform.Step());
+        EXPECT_TRUE(platform.WaitFinished());  // the thread ended instead of waiting again
         caller.join();
         EXPECT_EQ(eventsAtReturn, 1);
         EXPECT_EQ(Events(), std::vector<int32_t>{2002});
@@ -334,7 +309,6 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
         EXPECT_EQ(Opens(), row.opens);
         EXPECT_EQ(so->m_claimed, row.close ? 1 : 0);
         if (!row.close) {
-            platform.gate.Reset();
             const int started = platform.threads.Started();
             int32_t rc = -1;
             ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
@@ -368,10 +342,8 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
          -1},
     };
     for (const auto& row : rows) {
-        List({u"COM6"});
-        Claim(u"KT110", "KT110", 13000);
-        bool entered = false;
-        bool returned = false;
+        Claim();
+        bool entered = false, returned = false;
         target.handler = [&] {
             if (!std::exchange(entered, true)) {
                 row.handler();
@@ -379,10 +351,10 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
             }
         };
         List({});
-        ASSERT_TRUE(platform.gate.Step());
+        ASSERT_TRUE(platform.Step());
         target.handler = nullptr;
         EXPECT_TRUE(returned);
-        EXPECT_TRUE(platform.gate.WaitFinished());
+        EXPECT_TRUE(platform.WaitFinished());
         EXPECT_EQ(Events(), std::vector<int32_t>{2003});
         EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
         if (so) {
@@ -395,18 +367,17 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
 
 // A Control Object may release the object without CloseService; nothing may run on after it.
 TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers) {
-    List({u"COM6"});
-    Claim(u"KT110", "KT110", 13000);
-    ASSERT_TRUE(platform.gate.Step());
+    Claim();
+    ASSERT_TRUE(platform.Step());
     ASSERT_EQ(so->SetPropertyNumber(3, 1), 0);  // DeviceEnabled
     ASSERT_EQ(so->CreateWindow(0, 0, 1, 10, 1, 20, nullptr), 0);
     ASSERT_EQ(so->DisplayText(u"a marquee that keeps going", 0, nullptr), 0);
     ASSERT_EQ(so->SetPropertyNumber(5014, 3), 0);  // MarqueeType left
     ASSERT_EQ(platform.timers.Active().size(), 1u);
 
-    platform.gate.Open();
+    platform.Open();
     so.reset();
-    EXPECT_TRUE(platform.gate.WaitFinished()) << "the monitor thread outlived the object";
+    EXPECT_TRUE(platform.WaitFinished()) << "the monitor thread outlived the object";
     EXPECT_TRUE(platform.timers.Active().empty()) << "a window timer outlived the object";
 }
 

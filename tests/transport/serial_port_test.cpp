@@ -15,12 +15,9 @@ namespace {
 // runs out); a modem sample may also let time pass, as a slow driver call would.
 class ScriptedDevice : public testing::AbsentSerialDevice {
   public:
-    ScriptedDevice(testing::VirtualClock& clock, std::deque<int> counts, std::deque<uint32_t> modem,
-                   int sampleMs)
-        : m_clock(clock),
-          m_counts(std::move(counts)),
-          m_modem(std::move(modem)),
-          m_sampleMs(sampleMs) {}
+    ScriptedDevice(testing::VirtualClock& clock, std::deque<int> counts,
+                   std::deque<uint32_t> modem = {}, int sampleMs = 0)
+        : m_clock(clock), m_counts(counts), m_modem(modem), m_sampleMs(sampleMs) {}
     bool Open(int, uint32_t) override { return true; }
     int InputCount() override { return Next(m_counts); }
     bool ModemStatus(uint32_t* bits) override {
@@ -64,8 +61,7 @@ TEST(SerialPort, WaitForInputGivesUpAfterNPlusOneSleeps) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.polls);
         testing::VirtualClock clock;
-        SerialPort port(
-            std::make_unique<ScriptedDevice>(clock, row.counts, std::deque<uint32_t>{}, 0), clock);
+        SerialPort port(std::make_unique<ScriptedDevice>(clock, row.counts), clock);
         EXPECT_EQ(port.WaitForInput(row.polls), 0);  // closed: nothing asked, no sleep
         EXPECT_EQ(clock.TotalSleeps(), 0);
         ASSERT_EQ(port.Open(3, 9600), 1);

@@ -1,12 +1,13 @@
 // display-sim: serves the display simulator on a pseudo-terminal.
 //
 //   display-sim [--model KT110] [--firmware 13000] [--codepages "0:437,2:850,16:1252"]
-//               [--silent] [--late MS] [--garbage] [--log FILE] [--screen FILE]
+//               [--silent] [--late MS] [--garbage] [--log FILE] [--screen FILE] [--png FILE]
 //
 // The first line on stdout is the path of the terminal's far end: link a Wine COM port to it
 // (ln -s <path> $WINEPREFIX/dosdevices/com3). The byte log goes to --log, the rendered screen
 // is rewritten to --screen after every change, and SIGTERM/SIGINT print the screen on stdout
-// and end the program (SIGUSR1 prints it and goes on).
+// and end the program (SIGUSR1 prints it and goes on). With --png, each of those signals also
+// writes a picture of the display's face, graphic area included, to FILE.
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -23,6 +24,7 @@
 #include <string>
 
 #include "display_sim.h"
+#include "png_render.h"
 
 namespace {
 
@@ -61,7 +63,8 @@ uint32_t BaudOf(int fd) {
     }
 }
 
-displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, std::string* screen) {
+displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, std::string* screen,
+                                     std::string* png) {
     displaysim::SimConfig config;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -102,6 +105,8 @@ displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, st
             *log = value();
         } else if (arg == "--screen") {
             *screen = value();
+        } else if (arg == "--png") {
+            *png = value();
         } else {
             std::cerr << "display-sim: unknown option " << arg << "\n";
             std::exit(2);
@@ -115,7 +120,8 @@ displaysim::SimConfig ParseArguments(int argc, char** argv, std::string* log, st
 int main(int argc, char** argv) {
     std::string logPath;
     std::string screenPath;
-    displaysim::DisplaySimulator sim(ParseArguments(argc, argv, &logPath, &screenPath));
+    std::string pngPath;
+    displaysim::DisplaySimulator sim(ParseArguments(argc, argv, &logPath, &screenPath, &pngPath));
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -148,6 +154,12 @@ int main(int argc, char** argv) {
         const int signal = g_signal.exchange(0);
         if (signal != 0) {
             std::cout << sim.Render() << std::flush;
+            std::string error;
+            if (!pngPath.empty() &&
+                !displaysim::WritePng(displaysim::RenderFace(sim.FaceAt(NowMs())), pngPath,
+                                      &error)) {
+                std::cerr << "display-sim: " << error << "\n";
+            }
             if (signal != SIGUSR1)
                 break;
         }

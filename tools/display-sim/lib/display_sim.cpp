@@ -49,7 +49,8 @@ std::string Utf8(char32_t c) {
     return out;
 }
 
-DisplaySimulator::DisplaySimulator(SimConfig config) : m_config(std::move(config)) {
+DisplaySimulator::DisplaySimulator(SimConfig config)
+    : m_config(std::move(config)), m_graphic(GraphicArea::ForModel(m_config.model)) {
     int rows = 2;
     int columns = 20;
     if (m_config.model == "ZN610") {
@@ -87,6 +88,7 @@ void DisplaySimulator::Resize(int rows, int columns) {
 void DisplaySimulator::ClearScreen() {
     m_cells.assign(size_t(m_rows * m_columns), Cell{});
     m_cursor = 0;
+    m_graphic.Clear();
 }
 
 void DisplaySimulator::PutChar(char32_t c) {
@@ -462,14 +464,8 @@ size_t DisplaySimulator::TryCommand(const uint8_t* p, size_t n, int64_t now) {
                     m_awaitBb = true;
                 }
                 return 3;
-            case 0x37: {
-                // A raster bitmap of full-width 32-dot bands (4 bands x 320 columns), then 0D.
-                const size_t length = 2 + 4 * 320 + 1;
-                if (n < length)
-                    return 0;
-                LogLine(p, 2, "CMD_BITMAP_RASTER (" + std::to_string(length - 3) + " bytes)");
-                return length;
-            }
+            case 0x37:
+                return TakeRaster(p, n);
             default:
                 LogLine(p, 2, "unknown FS command");
                 return 2;
@@ -579,6 +575,8 @@ size_t DisplaySimulator::TryCommand(const uint8_t* p, size_t n, int64_t now) {
                 if (n < 3)
                     return 0;
                 m_blink = p[2] != 0;
+                m_blinkPeriodMs = p[2] * 50;
+                m_blinkSince = now;
                 LogLine(p, 3, "CMD_BLINK n=" + std::to_string(p[2]));
                 return 3;
             case 0x28:
@@ -605,17 +603,7 @@ size_t DisplaySimulator::TryCommand(const uint8_t* p, size_t n, int64_t now) {
                     return 7;
                 }
                 if (p[2] == 0x46) {
-                    if (n < 13)
-                        return 0;
-                    const int w = p[9] | (p[10] << 8);
-                    const int h = p[11] | (p[12] << 8);
-                    const size_t length = 13 + size_t((w + 7) / 8) * size_t(h);
-                    if (n < length)
-                        return 0;
-                    LogLine(
-                        p, 13,
-                        "CMD_BITMAP_GRAPHIC w=" + std::to_string(w) + " h=" + std::to_string(h));
-                    return length;
+                    return TakeGraphic(p, n);
                 }
                 LogLine(p, 3, "unknown US ( command");
                 return 3;
@@ -698,6 +686,14 @@ std::string DisplaySimulator::Render(bool attributes) const {
         out += "scrolling line " + std::to_string(line) + ": " + text + "\n";
     }
     return out;
+}
+
+Face DisplaySimulator::FaceAt(int64_t nowMs) const {
+    std::lock_guard lock(m_mutex);
+    const int64_t since = nowMs - m_blinkSince;
+    const bool dark = m_blink && m_blinkPeriodMs > 0 && since >= 0 &&
+                      since % m_blinkPeriodMs >= m_blinkPeriodMs / 2;
+    return Face{m_rows, m_columns, m_cells, m_graphic, dark};
 }
 
 int DisplaySimulator::Rows() const {

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "graphic_area.h"
 #include "platform/platform.h"
 
 namespace displaysim {
@@ -62,6 +63,23 @@ struct SimConfig {
         answer;
 };
 
+// One character cell as the display shows it. A cell is under the picture when a bitmap was
+// drawn after the cell was last written: the bitmap's dots show there instead of the character.
+struct FaceCell {
+    char32_t ch = U' ';
+    bool reverse = false;
+    bool underPicture = false;
+};
+
+// What the display's face shows at one moment, for pictures of it.
+struct Face {
+    int rows = 0;
+    int columns = 0;
+    std::vector<FaceCell> cells;  // row by row
+    GraphicArea graphic;          // empty on text-only models
+    bool dark = false;            // the dark half of a blink period
+};
+
 class DisplaySimulator {
   public:
     explicit DisplaySimulator(SimConfig config);
@@ -89,6 +107,8 @@ class DisplaySimulator {
     std::string Render(bool attributes = false) const;
     int Rows() const;
     int Columns() const;
+    // The face at `nowMs` (the blink phase is taken from the time since CMD_BLINK).
+    Face FaceAt(int64_t nowMs) const;
 
     std::vector<std::string> Log() const;   // one decoded line per command or text run
     std::vector<uint8_t> Received() const;  // every byte ever received
@@ -108,10 +128,7 @@ class DisplaySimulator {
     SimConfig& Config() { return m_config; }
 
   private:
-    struct Cell {
-        char32_t ch = U' ';
-        bool reverse = false;
-    };
+    using Cell = FaceCell;
     enum class Mode { kText, kUnicode, kUpload, kUnicodeUpload, kLoaderStream };
 
     size_t TryCommand(const uint8_t* p, size_t n, int64_t now);  // bytes consumed, 0 = incomplete
@@ -125,6 +142,10 @@ class DisplaySimulator {
     void Resize(int rows, int columns);
     bool Fails(const std::string& step) const { return m_config.loaderFailures.count(step) != 0; }
     int Family() const;
+    // The bitmap commands (sim_bitmaps.cpp): bytes consumed, 0 = incomplete.
+    size_t TakeRaster(const uint8_t* p, size_t n);
+    size_t TakeGraphic(const uint8_t* p, size_t n);
+    void ShowPicture();
 
     mutable std::mutex m_mutex;
     SimConfig m_config;
@@ -134,6 +155,9 @@ class DisplaySimulator {
     int m_cursor = 0;
     bool m_reverse = false;
     bool m_blink = false;
+    int m_blinkPeriodMs = 0;
+    int64_t m_blinkSince = 0;
+    GraphicArea m_graphic;
     int m_brightness = 4;
     int m_table = 0;
     int m_charset = 0;

@@ -1,0 +1,120 @@
+// Pictures of the simulated display against reference PNGs under tests/data, pixel for pixel:
+// text with reversed cells and a character outside the font, the blink's dark half, and bitmaps
+// sent by DisplayBitmap in both command families. The picture goes through the PNG encoder and
+// back before it is compared. After a deliberate change of the drawing, rewrite the references
+// with MIRAXLD_UPDATE_PNG=1 build/native/tests/miraxld_tests --gtest_filter='DisplayPng*' and
+// look at them before committing.
+#include <cstdlib>
+#include <filesystem>
+
+#include "display/display_fixture.h"
+#include "png_render.h"
+
+namespace miraxld::testing {
+namespace {
+
+class DisplayPngTest : public DisplayTest {
+  protected:
+    void Use(const std::string& model, int rows, int columns) {
+        displaysim::SimConfig config;
+        config.model = model;
+        config.screenModes = {{3, rows, columns}};
+        sim = std::make_shared<displaysim::DisplaySimulator>(config);
+        Open(std::u16string(model.begin(), model.end()), rows, columns);
+    }
+};
+
+struct Text {
+    int32_t row;
+    std::u16string text;
+    int32_t attribute;
+};
+
+TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
+    // clang-format off
+    const struct {
+        const char* reference;
+        const char* model;
+        int rows, columns;
+        int32_t maximumX, maximumY;
+        uint16_t family;
+        std::vector<Text> texts;
+        const char* bitmap;  // shown after the texts, or nullptr
+        int32_t alignX, alignY;
+        int64_t msLater;  // after the last byte; the blink period is 300 ms
+    } rows[] = {
+        {"face_kt110_text.png", "KT110", 2, 20, 0, 0, 0,
+         {{0, u"TOTAL      12.50", 2}, {1, u"Merci, \u00e0 bient\u00f4t!", 0}}, nullptr, 0, 0, 0},
+        {"face_blink_dark.png", "KT110", 2, 20, 0, 0, 0, {{0, u"SALE", 1}}, nullptr, 0, 0, 150},
+        {"face_kt910_raster.png", "KT910", 2, 20, 320, 32, 1, {{0, u"covered", 0}},
+         "frame_120x32.bmp", -2, -1, 0},
+        {"face_zn610_graphic.png", "ZN610", 3, 32, 480, 120, 2, {}, "frame_120x32.bmp", -3, -3, 0},
+    };
+    // clang-format on
+    const std::string data = MIRAXLD_TEST_DATA_DIR;
+    const bool update = std::getenv("MIRAXLD_UPDATE_PNG") != nullptr;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reference);
+        Use(row.model, row.rows, row.columns);
+        so->m_maximumX = row.maximumX;
+        so->m_maximumY = row.maximumY;
+        so->m_commandFamily = row.family;
+        for (const Text& t : row.texts) {
+            so->DisplayTextAt(t.row, 0, t.text, t.attribute, nullptr);
+        }
+        if (row.bitmap) {
+            platform.files.Put(u"C:\\logo.bmp", ReadTestFile(row.bitmap));
+            int32_t rc = -1;
+            so->DisplayBitmap(u"C:\\logo.bmp", 120, row.alignX, row.alignY, &rc);
+            ASSERT_EQ(rc, 0);
+        }
+        const std::string reference = data + "/" + row.reference;
+        const std::string written = update ? reference : ::testing::TempDir() + row.reference;
+        const auto face = sim->FaceAt(platform.clock.NowMs() + row.msLater);
+        std::string error;
+        displaysim::Picture actual, expected;
+        ASSERT_TRUE(displaysim::WritePng(displaysim::RenderFace(face), written, &error)) << error;
+        ASSERT_TRUE(displaysim::ReadPng(written, &actual, &error)) << error;
+        ASSERT_TRUE(displaysim::ReadPng(reference, &expected, &error)) << error;
+        EXPECT_EQ(std::pair(actual.width, actual.height),
+                  std::pair(expected.width, expected.height));
+        EXPECT_TRUE(actual.rgb == expected.rgb) << "differs from the reference; see " << written;
+    }
+}
+
+TEST_F(DisplayPngTest, RasterEndsAtTheMarkBeforeTheNextCommand) {
+    // Raw rasters on a KT910: where its dots land and what the bytes after it show.
+    const struct {
+        Bytes sent;
+        std::vector<std::pair<int, int>> lit, dark;  // (x, y) of the graphic area
+        std::string line0;
+    } rows[] = {
+        // A 0D inside the picture at a possible length, followed by picture data: 3 columns.
+        {{0x1C, 0x37, 0, 0, 0, 1, 0x0D, 0, 0, 1, 0, 0, 0, 1, 0x0D, 0x0B, 'O', 'K'},
+         {{0, 0}, {1, 0}, {1, 24}, {1, 26}, {1, 27}, {2, 0}},
+         {{3, 0}, {1, 25}},
+         "OK"},
+        // 5 bands x 3 columns (a picture taller than the display): the top band is drawn.
+        {{0x1C, 0x37, 0x80, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 0x0B},
+         {{0, 0}, {1, 24}},
+         {{0, 31}, {1, 0}, {1, 31}},
+         "                    "},
+    };
+    for (const auto& row : rows) {
+        displaysim::SimConfig config;
+        config.model = "KT910";
+        displaysim::DisplaySimulator kt910(config);
+        kt910.Receive(row.sent.data(), row.sent.size(), 0);
+        const auto face = kt910.FaceAt(0);
+        for (const auto& [x, y] : row.lit) {
+            EXPECT_TRUE(face.graphic.Lit(x, y)) << x << "," << y;
+        }
+        for (const auto& [x, y] : row.dark) {
+            EXPECT_FALSE(face.graphic.Lit(x, y)) << x << "," << y;
+        }
+        EXPECT_EQ(kt910.ScreenLines()[0].substr(0, row.line0.size()), row.line0);
+    }
+}
+
+}  // namespace
+}  // namespace miraxld::testing
