@@ -18,9 +18,6 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
     }
     return out;
 }
-inline Bytes Ascii(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
 // A file of tests/data (the BMP files are written by tests/data/make_test_bitmaps.py).
 inline Bytes ReadTestFile(const std::string& name) {
     std::ifstream in(std::string(MIRAXLD_TEST_DATA_DIR) + "/" + name, std::ios::binary);

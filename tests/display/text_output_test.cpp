@@ -34,9 +34,8 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
         SCOPED_TRACE(c.name);
         Open(u"KT110", c.height, c.width);
         EXPECT_EQ(so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, nullptr), 0);
-        for (size_t r = 0; r < c.rows.size(); ++r) {
-            EXPECT_EQ(WindowRow(static_cast<int>(r)), c.rows[r]) << "row " << r;
-            EXPECT_EQ(ScreenRow(static_cast<int>(r)), c.rows[r]) << "screen row " << r;
+        for (int r = 0; r < c.height; ++r) {
+            EXPECT_EQ((std::pair{WindowRow(r), ScreenRow(r)}), std::pair(c.rows[r], c.rows[r]));
         }
         EXPECT_EQ((std::array{Window().cursorRow, Window().cursorColumn, so->m_cursorRow,
                               so->m_cursorColumn}),

@@ -212,8 +212,7 @@ TEST_F(WindowsTest, RightToLeftLeftMarqueeHoldsTheLeftToRightRun) {
     for (int c = 0; c < 8; ++c) {
         Window(1).At(0, c).code[0] = cells[c];
     }
-    Window(1).ltrRunStart = 2;
-    Window(1).ltrRunEnd = 3;
+    Window(1).ltrRunStart = 2, Window(1).ltrRunEnd = 3;
     ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
     // Strip: "    ab12cdef"; V = 4, a = 2, e = 3.
     const char* shown[] = {"   a", "  ab", " ab2", "ab12", "b12c", "12cd", "1cde", "cdef"};

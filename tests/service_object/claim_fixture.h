@@ -31,6 +31,10 @@ inline Bytes Cat(std::initializer_list<CommandBytes> parts) {
     return out;
 }
 
+inline Bytes Ascii(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
 inline constexpr char16_t kDeviceBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 inline constexpr char16_t kOwnProgId[] = u"MIRAXLD.POSLDisplay.1";
 inline constexpr char16_t kOemProgId[] = u"QV.POSLDisplay.1";

@@ -252,7 +252,6 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
 
 // The replies the simulator never gives: the edge cases of each reply form.
 TEST(DisplayProbe, FirmwareVersionFromEachReplyForm) {
-    auto B = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
     const Bytes kQuery = Cat({CMD_QUERY_VERSION}), kQueryEx = Cat({CMD_QUERY_VERSION_EX});
     const struct {
         std::string model;
@@ -261,11 +260,11 @@ TEST(DisplayProbe, FirmwareVersionFromEachReplyForm) {
         int32_t version;
     } rows[] = {
         // clang-format off
-        {"KT110", 0, kQuery, B("2.36"), 1836},  // every byte counts, the dot too
-        {"GQ310", 2, kQueryEx, B(std::string_view("VER 1.83 0\0" "7", 12)), 18300},
-        {"RMX910", 2, kQueryEx, B("ABCD15.0001"), 150001},
-        {"ZN610", 2, kQueryEx, B(std::string_view("ZN\x1F" "2.3 6\0", 9)), 2306},
-        {"ZN610", 2, kQueryEx, B("236000"), 0},  // no 0x1F: no digits taken
+        {"KT110", 0, kQuery, Ascii("2.36"), 1836},  // every byte counts, the dot too
+        {"GQ310", 2, kQueryEx, Ascii(std::string_view("VER 1.83 0\0" "7", 12)), 18300},
+        {"RMX910", 2, kQueryEx, Ascii("ABCD15.0001"), 150001},
+        {"ZN610", 2, kQueryEx, Ascii(std::string_view("ZN\x1F" "2.3 6\0", 9)), 2306},
+        {"ZN610", 2, kQueryEx, Ascii("236000"), 0},  // no 0x1F: no digits taken
         {"KT110", 4, {}, {}, 0},                 // no request for this family
         {"KT710", 0, {}, {}, 0},                 // no version query at all
         // clang-format on

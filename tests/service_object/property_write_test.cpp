@@ -185,8 +185,8 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
         }
         rig->sim->ClearReceived();
         EXPECT_EQ(so.SetPropertyNumber(5025, row.mode), row.rc);
-        EXPECT_EQ(so.m_resultCode, row.rc);
-        EXPECT_EQ(std::pair(Read(so, 5010), Read(so, 5008)), std::pair(row.rows, row.columns));
+        EXPECT_EQ((std::array{so.m_resultCode, Read(so, 5010), Read(so, 5008)}),
+                  (std::array{row.rc, row.rows, row.columns}));
         EXPECT_TRUE(rig->platform.timers.Active().empty());
         const Bytes got = rig->sim->Received();
         if (!row.sent) {
