@@ -1,15 +1,18 @@
 // The COM server as clients reach it: through the DLL's exports, and as a Control Object that
-// creates it by ProgID and calls it through IDispatch::Invoke.
+// creates it by ProgID and calls it through IDispatch::Invoke, also against the display simulator
+// the runner links as COM6 (the setup tool's display test is the path that shows text there).
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "com/com_owners.h"
-#include "com/event_target_adapter.h"
 #include "control_object.h"
 #include "dll_exports.h"
 #include "platform/platform.h"
@@ -29,9 +32,7 @@ using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 class Factory : public ::testing::Test {
   protected:
     void SetUp() override {
-        CoInitialize(nullptr);
         m_module = LoadLibraryW(BesideThisProgram(L"MIRAXLD.dll").c_str());
-        ASSERT_NE(m_module, nullptr);
         m_getClassObject = ExportOf<GetClassObjectFn>(m_module, "DllGetClassObject");
         m_canUnload = ExportOf<CanUnloadFn>(m_module, "DllCanUnloadNow");
         ASSERT_TRUE(m_getClassObject && m_canUnload);
@@ -41,34 +42,14 @@ class Factory : public ::testing::Test {
     void TearDown() override {
         m_factory.Reset();
         FreeLibrary(m_module);
-        CoUninitialize();
     }
 
+    ComApartment m_apartment;
     HMODULE m_module = nullptr;
     GetClassObjectFn m_getClassObject = nullptr;
     CanUnloadFn m_canUnload = nullptr;
     ComPtr<IClassFactory> m_factory;
 };
-
-TEST_F(Factory, ClassObjectLookup) {
-    const struct {
-        const CLSID& clsid;  // the interface id is no class
-        const IID& iid;
-        HRESULT expected;
-    } rows[] = {{CLSID_POSLDisplay, IID_IUnknown, S_OK},
-                {IID_IPOSLDisplay, IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
-                {CLSID_POSLDisplay, IID_IDispatch, E_NOINTERFACE}};
-    for (const auto& row : rows) {
-        void* out = reinterpret_cast<void*>(1);
-        EXPECT_EQ(m_getClassObject(row.clsid, row.iid, &out), row.expected);
-        if (SUCCEEDED(row.expected)) {
-            static_cast<IUnknown*>(out)->Release();
-        } else {
-            EXPECT_EQ(out, nullptr);
-        }
-    }
-    EXPECT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, nullptr), E_POINTER);
-}
 
 // A minimal outer object that counts the calls the inner object delegates to it.
 class Outer final : public IUnknown {
@@ -84,27 +65,36 @@ class Outer final : public IUnknown {
     std::atomic<int> queries{0};
 };
 
-TEST_F(Factory, CreateInstanceAnswers) {
+// What is handed out is released again; a refusal leaves the out pointer null.
+TEST_F(Factory, ClassObjectAndCreateInstanceAnswers) {
     Outer outer;
     const struct {
+        const CLSID& clsid;  // to DllGetClassObject; CLSID_NULL: to the factory's CreateInstance
         IUnknown* outer;
         const IID& iid;
         HRESULT expected;
-    } rows[] = {{nullptr, IID_IPOSLDisplay, S_OK},
-                {nullptr, IID_IPersist, E_NOINTERFACE},
-                {&outer, IID_IPOSLDisplay, CLASS_E_NOAGGREGATION},
-                {&outer, IID_IUnknown, S_OK}};
+    } rows[] = {{CLSID_POSLDisplay, nullptr, IID_IUnknown, S_OK},
+                {IID_IPOSLDisplay, nullptr, IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+                {CLSID_POSLDisplay, nullptr, IID_IDispatch, E_NOINTERFACE},
+                {CLSID_NULL, nullptr, IID_IPOSLDisplay, S_OK},
+                {CLSID_NULL, nullptr, IID_IPersist, E_NOINTERFACE},
+                {CLSID_NULL, &outer, IID_IPOSLDisplay, CLASS_E_NOAGGREGATION},
+                {CLSID_NULL, &outer, IID_IUnknown, S_OK}};
     for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto& row = rows[i];
         void* out = reinterpret_cast<void*>(1);
-        EXPECT_EQ(m_factory->CreateInstance(rows[i].outer, rows[i].iid, &out), rows[i].expected)
+        EXPECT_EQ(row.clsid == CLSID_NULL ? m_factory->CreateInstance(row.outer, row.iid, &out)
+                                          : m_getClassObject(row.clsid, row.iid, &out),
+                  row.expected)
             << i;
-        if (SUCCEEDED(rows[i].expected)) {
-            ASSERT_NE(out, nullptr);
+        if (SUCCEEDED(row.expected)) {
+            ASSERT_NE(out, nullptr) << i;
             static_cast<IUnknown*>(out)->Release();
         } else {
             EXPECT_EQ(out, nullptr) << i;
         }
     }
+    EXPECT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, nullptr), E_POINTER);
     EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, nullptr), E_POINTER);
     EXPECT_EQ(outer.refs.load(), 1u);  // a refused or released inner object holds nothing
 }
@@ -196,7 +186,6 @@ constexpr const wchar_t* kMethodNames =
 class Dispatch : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(m_apartment.Status()));
         ASSERT_EQ(m_co.Create(), S_OK);
         ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, m_vtable.PutVoid()), S_OK);
     }
@@ -206,9 +195,8 @@ class Dispatch : public ::testing::Test {
 };
 
 TEST_F(Dispatch, BothProgIdsCreateTheClassAndThirtyNamesResolveToTheirFixedDispids) {
-    ControlObject byVersionIndependentId, unknown;
+    ControlObject byVersionIndependentId;
     EXPECT_EQ(byVersionIndependentId.Create(L"MIRAXLD.POSLDisplay"), S_OK);
-    EXPECT_EQ(unknown.Create(L"MIRAXLD.NoSuchClass"), CO_E_CLASSSTRING);
     DISPID id = -1, expected = 0;
     std::wistringstream names(kMethodNames);
     for (std::wstring name; names >> name;) {
@@ -220,44 +208,29 @@ TEST_F(Dispatch, BothProgIdsCreateTheClassAndThirtyNamesResolveToTheirFixedDispi
     EXPECT_EQ(m_co.DispIdOf(L"ResultCode", &id), DISP_E_UNKNOWNNAME);  // a property: by number
 }
 
-TEST_F(Dispatch, AFailingResultCodeIsTheRetvalOfASuccessfulInvoke) {
-    const auto result = m_co.Call(L"ClearText", {});
-    EXPECT_EQ(result.hr, S_OK);
-    EXPECT_EQ(result.number, 103);
-    // Through the vtable the same failure is the positive status itself.
+// A failing result code is the retval of a successful Invoke, and through the vtable the status
+// itself; by-reference parameters come back; OpenService looks up the five event names on the
+// Control Object.
+TEST_F(Dispatch, ResultCodesOutputsAndEventNamesCrossTheBoundary) {
+    const auto closed = m_co.Call(L"ClearText", {});
+    EXPECT_EQ(closed.hr, S_OK);
+    EXPECT_EQ(closed.number, 103);
     LONG rc = -1;
     EXPECT_EQ(m_vtable->ClearText(&rc), 103);
     EXPECT_EQ(rc, 103);
-}
-
-TEST_F(Dispatch, ByReferenceParametersComeBack) {
+    using Outputs = decltype(closed.outputs);
     const std::wstring text = L"caf\u00e9 \u05e9\u05dc\u05d5\u05dd";
     const auto io = m_co.Call(L"DirectIO", {L"7", L"42", text});
     EXPECT_EQ(io.hr, S_OK);
     EXPECT_EQ(io.number, 0);
-    using Outputs = decltype(io.outputs);
     EXPECT_EQ(io.outputs, (Outputs{{L"pData", L"42"}, {L"pString", text}}));
-    // An out-only parameter: a freshly opened display holds spaces.
     ASSERT_EQ(m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).hr, S_OK);
+    // An out-only parameter: a freshly opened display holds spaces.
     EXPECT_EQ(m_co.Call(L"ReadCharacterAtCursor", {L"-5"}).outputs, (Outputs{{L"pChar", L"32"}}));
-}
-
-TEST_F(Dispatch, WrongArgumentsAreRefusedByTheDispatchLayer) {
-    const struct {
-        DISPID id;  // 3: ClaimDevice
-        const IID& iid;
-        HRESULT expected;
-    } rows[] = {{3, IID_NULL, DISP_E_BADPARAMCOUNT},
-                {3, IID_IPOSLDisplay, DISP_E_UNKNOWNINTERFACE},
-                {99, IID_NULL, DISP_E_MEMBERNOTFOUND}};
-    for (const auto& row : rows) {
-        VARIANT result;
-        VariantInit(&result);
-        DISPPARAMS none{nullptr, nullptr, 0, 0};
-        EXPECT_EQ(m_co.ServiceObject()->Invoke(row.id, row.iid, 0, DISPATCH_METHOD, &none, &result,
-                                               nullptr, nullptr),
-                  row.expected);
-    }
+    std::vector<std::pair<std::wstring, LCID>> lookups;
+    for (auto name : {L"SOData", L"SODirectIO", L"SOError", L"SOStatusUpdate", L"SOOutputComplete"})
+        lookups.emplace_back(name, LOCALE_SYSTEM_DEFAULT);
+    EXPECT_EQ(m_co.Events().Lookups(), lookups);
 }
 
 TEST_F(Dispatch, InterfaceMapAndConnectionPoints) {
@@ -283,57 +256,32 @@ TEST_F(Dispatch, InterfaceMapAndConnectionPoints) {
     EXPECT_EQ(clone->Next(1, &point, nullptr), S_FALSE);
 }
 
-TEST_F(Dispatch, NullOutPointersAreRefused) {
+TEST_F(Dispatch, BadCallsAreRefusedAtTheBoundary) {
     IPOSLDisplay* d = m_vtable.Get();
+    const auto invoke = [d](DISPID id, const IID& iid) {  // 3: ClaimDevice, without its argument
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        return d->Invoke(id, iid, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+    };
     LONG n = 0;
     BSTR s = nullptr;
     UniqueBstr text(u"x");
-    const HRESULT answers[] = {d->OpenService(text.Get(), text.Get(), nullptr, nullptr),
-                               d->DirectIO(0, nullptr, &s, &n),
-                               d->DirectIO(0, &n, nullptr, &n),
-                               d->DirectIO(0, &n, &s, nullptr),
-                               d->GetPropertyNumber(1, nullptr),
-                               d->GetPropertyString(1, nullptr),
-                               d->GetTypeInfoCount(nullptr),
-                               d->GetTypeInfo(0, 0, nullptr)};
+    const std::pair<HRESULT, HRESULT> answers[] = {
+        {invoke(3, IID_NULL), DISP_E_BADPARAMCOUNT},
+        {invoke(3, IID_IPOSLDisplay), DISP_E_UNKNOWNINTERFACE},
+        {invoke(99, IID_NULL), DISP_E_MEMBERNOTFOUND},
+        {d->OpenService(text.Get(), text.Get(), nullptr, nullptr), E_POINTER},
+        {d->DirectIO(0, nullptr, &s, &n), E_POINTER},
+        {d->DirectIO(0, &n, nullptr, &n), E_POINTER},
+        {d->DirectIO(0, &n, &s, nullptr), E_POINTER},
+        {d->GetPropertyNumber(1, nullptr), E_POINTER},
+        {d->GetPropertyString(1, nullptr), E_POINTER},
+        {d->GetTypeInfoCount(nullptr), E_POINTER},
+        {d->GetTypeInfo(0, 0, nullptr), E_POINTER}};
     for (size_t i = 0; i < std::size(answers); ++i) {
-        EXPECT_EQ(answers[i], E_POINTER) << "row " << i;
+        EXPECT_EQ(answers[i].first, answers[i].second) << "row " << i;
     }
-}
-
-TEST_F(Dispatch, OpenServiceLooksUpTheFiveEventNamesOnTheControlObject) {
-    ASSERT_EQ(m_co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).hr, S_OK);
-    std::vector<std::pair<std::wstring, LCID>> expected;
-    for (auto name :
-         {L"SOData", L"SODirectIO", L"SOError", L"SOStatusUpdate", L"SOOutputComplete"}) {
-        expected.emplace_back(name, 0x0800);
-    }
-    EXPECT_EQ(m_co.Events().Lookups(), expected);
-}
-
-// The adapter the service object fires its events through, against the test Control
-// Object's receiver, as the port monitor thread uses it.
-TEST(EventTargetAdapter, FiresOneMethodCallWithOneLong) {
-    miraxld::testco::EventReceiver receiver;
-    miraxld::com::EventTargetAdapter adapter(&receiver);
-    const struct {
-        std::u16string_view name;
-        int32_t expectedId;
-        long expectedHr;
-    } rows[] = {{u"SOStatusUpdate", 4, S_OK}, {u"SOMissing", DISPID_UNKNOWN, DISP_E_UNKNOWNNAME}};
-    for (const auto& row : rows) {
-        int32_t id = 0;
-        EXPECT_EQ(adapter.GetIDOfName(row.name, &id), row.expectedHr);
-        EXPECT_EQ(id, row.expectedId);
-    }
-    EXPECT_EQ(adapter.InvokeMethod(4, 2003), S_OK);
-    EXPECT_EQ(adapter.InvokeMethod(0, 2001), DISP_E_MEMBERNOTFOUND);  // unresolved name: id 0
-    const auto events = receiver.Take();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].name, L"SOStatusUpdate");
-    EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
-    EXPECT_EQ(events[0].locale, static_cast<LCID>(0x0400));
-    EXPECT_EQ(events[0].flags, DISPATCH_METHOD);
 }
 
 // The registered type library, and the object's own type information: a client that asks the
@@ -387,6 +335,81 @@ TEST_F(Dispatch, TypeLibraryDescribesTheClassWithItsDualInterfaceAndEventSource)
     ITypeInfo* none = reinterpret_cast<ITypeInfo*>(1);
     EXPECT_EQ(m_co.ServiceObject()->GetTypeInfo(1, 0, &none), DISP_E_BADINDEX);
     EXPECT_EQ(none, nullptr);
+}
+
+// Polls `done` for up to three seconds.
+bool Within3s(const std::function<bool()>& done) {
+    for (int i = 0; i < 150 && !done(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+// COM6 in the system's serial-port list while this lives; the port monitor keeps the link open
+// only while the port is listed.
+struct ListedPort {
+    static constexpr const wchar_t* kList = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+    static constexpr const wchar_t* kName = L"\\Device\\MiraxldEndToEnd";
+    ListedPort() {
+        // HARDWARE is volatile, so a key created below it must be too.
+        miraxld::com::UniqueHkey key;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kList, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, key.Put(), nullptr);
+        added = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kList, kName, REG_SZ, L"COM6", 10) == 0;
+    }
+    ~ListedPort() { Remove(); }
+    void Remove() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kList, kName); }
+    bool added = false;
+};
+
+// The application may let go of the service object without CloseService while the port
+// monitor is about to report a change, or from inside its status handler on the monitor thread,
+// where it may also close the service: every call returns, the change is reported once and the
+// object is destroyed.
+TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
+    ComApartment apartment;
+    enum class Way { kDropAtOnce, kCloseInHandler, kDropInHandler };
+    for (const Way way : {Way::kDropAtOnce, Way::kCloseInHandler, Way::kDropInHandler}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        ListedPort listed;
+        ASSERT_TRUE(listed.added);
+        {
+            ControlObject co;
+            ASSERT_EQ(co.Create(), S_OK);
+            std::atomic<bool> armed{false}, returned{false};
+            co.Events().handler = [&] {
+                if (!armed.exchange(false)) {
+                    return;
+                }
+                if (way == Way::kCloseInHandler) {
+                    co.Call(L"CloseService", {});
+                } else if (way == Way::kDropInHandler) {
+                    co.Drop();
+                }
+                returned = true;
+            };
+            ASSERT_EQ(co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).number, 0);
+            ASSERT_EQ(co.Call(L"ClaimDevice", {L"1000"}).number, 0);
+            // The first pass finds a pty without modem lines: off. The next one runs 200 ms on.
+            Within3s([&] { return !co.Events().Take().empty(); });
+            armed = true;
+            listed.Remove();
+            if (way == Way::kDropAtOnce) {
+                co.Drop();
+            }
+            EXPECT_TRUE(Within3s([&] { return returned.load(); }));
+            const std::vector<miraxld::testco::EventRecord> events = co.Events().Take();
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
+            EXPECT_EQ(events[0].locale, static_cast<LCID>(LOCALE_USER_DEFAULT));
+            EXPECT_EQ(events[0].flags, DISPATCH_METHOD);
+        }
+        const auto canUnload =
+            ExportOf<CanUnloadFn>(GetModuleHandleW(L"MIRAXLD.dll"), "DllCanUnloadNow");
+        ASSERT_NE(canUnload, nullptr);
+        EXPECT_TRUE(Within3s([&] { return canUnload() == S_OK; }))
+            << "the object was never destroyed";
+    }
 }
 
 }  // namespace

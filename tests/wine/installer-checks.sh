@@ -12,16 +12,12 @@ in_fresh_prefix() { fresh_prefix "$1" && shift && check "$@"; drop_prefix; }
 msi() { wine msiexec "$@" /qn; }
 refused() { exits 67 msi "$@"; }  # 1603 as an exit status keeps its low 8 bits
 no_files() { [ ! -e "$WINEPREFIX/$pf64" ] && [ ! -e "$WINEPREFIX/$pf32" ]; }
-installed() {
-    local file
-    for file in MIRAXLD.dll miraxld-setup.exe; do
-        cmp "$win64/$file" "$WINEPREFIX/$pf64/$file" && cmp "$win32/$file" "$WINEPREFIX/$pf32/$file" || return 1
-    done
+installed() {  # both DLLs and both setup tools, nothing else
+    for f in MIRAXLD.dll miraxld-setup.exe; do cmp "$win64/$f" "$WINEPREFIX/$pf64/$f" && cmp "$win32/$f" "$WINEPREFIX/$pf32/$f" || return 1; done
     [ "$(find "$WINEPREFIX/$pf64" "$WINEPREFIX/$pf32" -type f | wc -l)" -eq 4 ]
 }
 device='DEVICENAME=Counter1 MODEL=KT110 PORT=COM3 BAUDRATE=9600'
 device_lines() {  # Counter1 as the package writes it, in both registry views
-    local key
     for key in software{,\\wow6432node}\\oleforretail\\serviceopos\\linedisplay\\counter1; do
         printf '%s\n' "$key" "$key | \"BaudRate\"=\"9600\"" "$key | \"DeviceModel\"=\"KT110\"" \
             "$key | \"Port\"=\"COM3\"" "$key | @=\"MIRAXLD.POSLDisplay.1\""

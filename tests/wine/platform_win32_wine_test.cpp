@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -58,13 +58,11 @@ TEST(Win32Registry, ReadsTextUpToTheFirstNulAndEnumeratesKeysAndValues) {
         {L"Odd", REG_BINARY, "X\0Y", 3, u"Odd", u"X"},  // one whole character and a stray byte
         {L"Long", REG_SZ, longText.c_str(), 6002, u"Long", std::u16string(3000, u'x')},
     };
+    miraxld::IRegistry& registry = SystemPlatform().Registry();
     for (const auto& row : rows) {
         ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), row.name, row.type, row.data,
                                   row.bytes),
                   0);
-    }
-    miraxld::IRegistry& registry = SystemPlatform().Registry();
-    for (const auto& row : rows) {
         std::u16string data = u"unchanged";
         EXPECT_EQ(registry.QueryString(path, row.read, &data), 0);
         EXPECT_EQ(data, row.expected);
@@ -92,56 +90,46 @@ TEST(Win32Registry, ReadsTextUpToTheFirstNulAndEnumeratesKeysAndValues) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
-TEST(Win32Timers, TickOnAnotherThreadAndStopAfterDelete) {
+// A deleted timer's callback may still run after the test has returned: what it touches is
+// shared with it, never on the test's stack.
+struct TimerTicks {
+    std::atomic<int> ticks{0};
+    std::atomic<DWORD> thread{0};
+    std::atomic<miraxld::TimerHandle> self{0};
+};
+
+TEST(Win32Timers, TickOnAnotherThreadAndStopAfterDeleteEvenFromTheirOwnCallback) {
     miraxld::IClock& clock = SystemPlatform().Clock();
     const int64_t before = clock.NowMs();
     clock.SleepMs(20);
     EXPECT_GE(clock.NowMs() - before, 15);
 
-    // A deleted timer's callback may still run after the test has returned: what the
-    // callbacks touch is shared with them, never on the test's stack.
-    struct Shared {
-        std::atomic<int> ticks{0};
-        std::atomic<DWORD> tickThread{0};
-    };
-    const auto shared = std::make_shared<Shared>();
     miraxld::ITimerService& timers = SystemPlatform().Timers();
-    const miraxld::TimerHandle timer = timers.Create(10, 10, [shared] {
-        shared->tickThread = GetCurrentThreadId();
-        ++shared->ticks;
+    const auto outside = std::make_shared<TimerTicks>(), inside = std::make_shared<TimerTicks>();
+    const miraxld::TimerHandle timer = timers.Create(10, 10, [outside] {
+        outside->thread = GetCurrentThreadId();
+        ++outside->ticks;
     });
-    ASSERT_NE(timer, 0u);
-    ASSERT_TRUE(Eventually([&] { return shared->ticks.load() >= 3; }));
-    EXPECT_NE(shared->tickThread.load(), GetCurrentThreadId());
-    timers.Delete(timer);
-    Sleep(50);  // lets a tick that had already started finish
-    const int afterDelete = shared->ticks.load();
-    Sleep(100);
-    EXPECT_EQ(shared->ticks.load(), afterDelete);
-    timers.Delete(timer);  // a second delete of the same timer is harmless
-}
-
-TEST(Win32Timers, DeleteFromInsideItsOwnCallbackIsSafe) {
-    struct Shared {
-        std::atomic<miraxld::TimerHandle> self{0};
-        std::atomic<int> ticks{0};
-        std::atomic<bool> ready{false};
-    };
-    const auto shared = std::make_shared<Shared>();
-    // The callback owns a large capture so a use-after-free would show in the count it reads.
+    // This callback owns a large capture so a use-after-free would show in the count it reads.
     const std::vector<int> payload(1000, 7);
-    shared->self = SystemPlatform().Timers().Create(5, 5, [shared, payload] {
-        while (!shared->ready.load()) {
+    inside->self = timers.Create(5, 5, [inside, payload] {
+        while (inside->self.load() == 0) {
             Sleep(1);
         }
-        shared->ticks += payload[999] == 7 ? 1 : 100;
-        SystemPlatform().Timers().Delete(shared->self.load());
+        inside->ticks += payload[999] == 7 ? 1 : 100;
+        SystemPlatform().Timers().Delete(inside->self.load());
     });
-    ASSERT_NE(shared->self.load(), 0u);
-    shared->ready = true;
-    ASSERT_TRUE(Eventually([&] { return shared->ticks.load() >= 1; }));
-    Sleep(60);
-    EXPECT_EQ(shared->ticks.load(), 1);
+    ASSERT_NE(timer, 0u);
+    ASSERT_NE(inside->self.load(), 0u);
+    ASSERT_TRUE(Eventually([&] { return outside->ticks >= 3 && inside->ticks >= 1; }));
+    EXPECT_NE(outside->thread.load(), GetCurrentThreadId());
+    timers.Delete(timer);
+    Sleep(50);  // lets a tick that had already started finish
+    const int afterDelete = outside->ticks.load();
+    Sleep(100);
+    EXPECT_EQ(outside->ticks.load(), afterDelete);
+    EXPECT_EQ(inside->ticks.load(), 1);
+    timers.Delete(timer);  // a second delete of the same timer is harmless
 }
 
 TEST(Win32Threads, StartRunsTheBodyDetached) {
@@ -173,34 +161,25 @@ TEST(Win32CodePages, ConvertAsTheSystemDoes) {
 }
 
 TEST(Win32Files, ReadWholeFilesAndRefuseWhatIsNotThere) {
-    wchar_t directory[MAX_PATH] = {};
-    ASSERT_GT(GetTempPathW(MAX_PATH, directory), 0u);
-    const std::wstring path = std::wstring(directory) + L"miraxld-files-\u00e9.bin";
+    const std::filesystem::path directory = std::filesystem::temp_directory_path();
+    const std::filesystem::path path = directory / L"miraxld-files-\u00e9.bin";
     std::vector<uint8_t> content(70000);
     std::iota(content.begin(), content.end(), uint8_t{0});
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    fwrite(content.data(), 1, content.size(), file);
-    fclose(file);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(content.data()), 70000);
     miraxld::IFileSystem& files = SystemPlatform().Files();
-    const std::u16string path16(path.begin(), path.end());
-    EXPECT_TRUE(files.Exists(path16));
-    EXPECT_EQ(files.ReadAll(path16), content);
-    DeleteFileW(path.c_str());
-    EXPECT_FALSE(files.Exists(path16));
-    EXPECT_FALSE(files.ReadAll(path16).has_value());
-    EXPECT_FALSE(files.Exists(std::u16string(directory, directory + wcslen(directory))));
+    EXPECT_TRUE(files.Exists(path.u16string()));
+    EXPECT_EQ(files.ReadAll(path.u16string()), content);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(files.Exists(path.u16string()));
+    EXPECT_FALSE(files.ReadAll(path.u16string()).has_value());
+    EXPECT_FALSE(files.Exists(directory.u16string()));
 }
 
+// COM5, which the runner links to a pty that echoes.
 class EchoPort : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* port = std::getenv("MIRAXLD_TEST_ECHO_PORT");
-        m_portNumber = port != nullptr ? std::atoi(port) : 0;
-        if (m_portNumber <= 0) {
-            GTEST_SKIP() << "MIRAXLD_TEST_ECHO_PORT is not set";
-        }
-        ASSERT_EQ(m_port.Open(m_portNumber, 9600), 1);
+        ASSERT_EQ(m_port.Open(5, 9600), 1);
         Sleep(20);
         uint8_t buffer[256];
         while (m_port.Read(buffer, sizeof buffer) > 0) {
@@ -226,12 +205,11 @@ class EchoPort : public ::testing::Test {
                             static_cast<int>(text.size()));
     }
 
-    int m_portNumber = 0;
     SerialPort m_port{SystemPlatform().CreateSerialDevice(), SystemPlatform().Clock()};
 };
 
 TEST_F(EchoPort, BytesComeBackUnchangedOverAReopenedLinkAndAClosedLinkSendsNothing) {
-    EXPECT_EQ(m_port.Open(m_portNumber + 1, 115200), 1) << "open while open keeps the link";
+    EXPECT_EQ(m_port.Open(6, 115200), 1) << "open while open keeps the link";
     const std::string bytes("Total 12.50\x1b\x40\x0c\x0b\x00\xff\x80\x7f\x0d\x0a\x11\x13", 23);
     EXPECT_EQ(Send(bytes), 23);
     EXPECT_EQ(Collect(23), bytes);
@@ -243,7 +221,7 @@ TEST_F(EchoPort, BytesComeBackUnchangedOverAReopenedLinkAndAClosedLinkSendsNothi
     EXPECT_EQ(m_port.Read(buffer, 4), 0);
     EXPECT_EQ(m_port.InputCount(), 0);
     // The same object opens again, as the monitor thread and the firmware loader need.
-    ASSERT_EQ(m_port.Open(m_portNumber, 19200), 1);
+    ASSERT_EQ(m_port.Open(5, 19200), 1);
     EXPECT_EQ(Send("back"), 4);
     EXPECT_EQ(Collect(4), "back");
 }
@@ -267,22 +245,18 @@ TEST_F(EchoPort, ReadsWhatIsQueuedWithoutWaiting) {
 }
 
 TEST_F(EchoPort, ConcurrentWritesStayWhole) {
-    constexpr int kRun = 32;
-    constexpr int kRunsPerWriter = 20;
-    auto writer = [this](char fill) {
-        for (int i = 0; i < kRunsPerWriter; ++i) {
+    constexpr size_t kRun = 32, kTotal = 2 * 20 * kRun;  // two writers of 20 runs each
+    const auto writer = [this](char fill) {
+        for (size_t sent = 0; sent < kTotal / 2; sent += kRun) {
             Send(std::string(kRun, fill));
         }
     };
     std::string echoed;
-    std::thread reader([&] { echoed = Collect(2 * kRun * kRunsPerWriter); });
-    std::thread a(writer, 'A');
-    std::thread b(writer, 'B');
-    a.join();
-    b.join();
-    reader.join();
-    ASSERT_EQ(echoed.size(), static_cast<size_t>(2 * kRun * kRunsPerWriter));
-    for (size_t start = 0; start < echoed.size(); start += kRun) {
+    {
+        std::jthread reader([&] { echoed = Collect(kTotal); }), a(writer, 'A'), b(writer, 'B');
+    }
+    ASSERT_EQ(echoed.size(), kTotal);
+    for (size_t start = 0; start < kTotal; start += kRun) {
         EXPECT_EQ(echoed.substr(start, kRun), std::string(kRun, echoed[start])) << start;
     }
 }

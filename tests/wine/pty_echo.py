@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Serves a pseudo-terminal that echoes every byte back unchanged; prints the path of its far end
-first. The far end stays open here too, so that the terminal survives while no client has it
-open (a Wine test opens and closes the port many times)."""
-import os
-import pty
-import tty
+"""Prints the path of a raw pseudo-terminal, then echoes every byte written to it. The far end stays
+open here too, so the terminal survives while no client has it open."""
+import os, pty, tty
 
 master, slave = pty.openpty()
 tty.setraw(slave)

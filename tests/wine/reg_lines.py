@@ -18,18 +18,14 @@ PF64, PF32 = "C:\\Program Files\\", "C:\\Program Files (x86)\\"
 
 
 def lines(prefix, markers):
-    key = None
-    with open(f"{prefix}/system.reg", encoding="utf-8", errors="replace") as reg:
-        for raw in reg:
-            raw = raw.rstrip("\n")
-            header = re.match(r"^\[(.*)\] \d+$", raw)
-            if header:
-                key = header.group(1).replace("\\\\", "\\").lower()
-                ours = any(m in key for m in markers) and not key.startswith(BOOKKEEPING)
-                if ours:
-                    yield key
-            elif key and ours and raw and raw[0] in '"@':
-                yield f"{key} | " + raw.replace("\\\\", "\\").replace("\\\\?\\", "")
+    ours = False
+    for raw in open(f"{prefix}/system.reg", encoding="utf-8", errors="replace").read().splitlines():
+        if header := re.match(r"^\[(.*)\] \d+$", raw):
+            key = header[1].replace("\\\\", "\\").lower()
+            ours = any(m in key for m in markers) and not key.startswith(BOOKKEEPING)
+            yield from [key] if ours else []
+        elif ours and raw.startswith(('"', "@")):
+            yield f"{key} | " + raw.replace("\\\\", "\\").replace("\\\\?\\", "")
 
 
 def as_32_bit(line):
@@ -40,6 +36,7 @@ def as_32_bit(line):
     return line.replace(PF64, PF32)
 
 
-args = [a for a in sys.argv[1:] if a != "--as-32-bit"]
-found = {as_32_bit(l) if "--as-32-bit" in sys.argv else l for l in lines(args[0], [m.lower() for m in args[1:]])}
+convert = as_32_bit if "--as-32-bit" in sys.argv else str
+prefix, *markers = [a for a in sys.argv[1:] if a != "--as-32-bit"]
+found = {convert(line) for line in lines(prefix, [m.lower() for m in markers])}
 sys.stdout.write("".join(line + "\n" for line in sorted(found)))

@@ -9,38 +9,17 @@ cp -a "$work/pristine" "$WINEPREFIX"
 serve_port 3 "$sim" --model KT110 --firmware 13000 --screen "$work/screen3.txt" || return 1
 serve_port 4 "$sim" --model KT110 --silent || return 1
 
-keys() {  # the device keys of both views, as reg prints them
-    wine cmd /c "reg query $branch /s /reg:32 & echo 64-bit & reg query $branch /s /reg:64" 2>/dev/null |
-        tr -d '\r'
-}
-# expect <exit code> <text> <arguments...>: the tool exits so and prints the text; a command
-# that fails leaves the device keys of both views as they were.
+# keys: the device keys of both views, as reg prints them
+keys() { wine cmd /c "reg query $branch /s /reg:32 & echo 64-bit & reg query $branch /s /reg:64" 2>/dev/null | tr -d '\r'; }
+# expect <exit code> <text> <arguments...>: the tool exits so, within $limit seconds if set, and
+# prints the text; a command that fails leaves the device keys of both views as they were.
 expect() {
-    local code=$1 text=$2 before
-    shift 2
+    local before out
     before=$(keys)
-    exits "$code" wine "$setup" "$@" >"$work/setup.out" 2>&1
+    out=$(exits "$1" timeout "${limit:-0}" wine "$setup" "${@:3}" </dev/null 2>&1 | tr -d '\r')
     local status=$?
-    tr -d '\r' <"$work/setup.out"
-    [ "$status" -eq 0 ] && tr -d '\r' <"$work/setup.out" | grep -qF -- "$text" &&
-        { [ "$code" -eq 0 ] || diff <(echo "$before") <(echo "$(keys)"); }
-}
-# within <seconds> <command...>: the command passes and takes no longer; the time is kept.
-within() {
-    local limit=$1 start status
-    shift
-    start=$(date +%s%N)
-    "$@"
-    status=$?
-    elapsed=$((($(date +%s%N) - start) / 1000000))
-    echo "$elapsed ms"
-    [ "$status" -eq 0 ] && [ "$elapsed" -le $((limit * 1000)) ]
-}
-timed() {  # timed <name> <seconds> <expect arguments...>
-    local name=$1 limit=$2
-    shift 2
-    check "$name" within "$limit" expect "$@"
-    echo "       $elapsed ms"
+    echo "$out"
+    [ "$status" -eq 0 ] && grep -qF -- "$2" <<<"$out" && { [ "$1" -eq 0 ] || diff <(echo "$before") <(echo "$(keys)"); }
 }
 in_view() { wine reg query "$branch\\$1" /v Port /reg:$2 2>/dev/null | tr -d '\r' | grep -q "$3"; }
 round_trip() {
@@ -69,10 +48,7 @@ added_in_both() {
         expect 0 'Front removed from the 32-bit and 64-bit views' remove Front
 }
 every_help() {
-    local verb
-    for verb in list add remove ports test export import; do
-        expect 0 "usage: miraxld-setup $verb" "$verb" --help || return 1
-    done
+    for verb in list add remove ports test export import; do expect 0 "usage: miraxld-setup $verb" "$verb" --help || return 1; done
 }
 
 echo "== setup tool ($setup, a fresh prefix)"
@@ -99,9 +75,9 @@ wine reg add "HKCR\\CLSID\\{$clsid}\\InprocServer32" /ve /d 'C:\MIRAXLD.dll' /f 
 check "registered in both views: add writes and remove removes both" \
     added_in_both add Front --model KT910 --port COM5 --baud 19200
 check "ports: the attached USB display the port search chooses" usb_display
-timed "test passes against the simulator" 10 0 "PASSED: KT110 answered" test KT110
+limit=10 check "test passes against the simulator within 10 s" expect 0 "PASSED: KT110 answered" test KT110
 check "the display shows the test pattern" pattern_shown
-timed "test of a silent display fails within the claim's limits" 10 1 "the display did not answer" test Quiet
-timed "test of a missing port fails at once" 10 1 "ClaimDevice 1000: 111/10004" test Gone
+limit=10 check "test of a silent display fails within 10 s" expect 1 "the display did not answer" test Quiet
+limit=10 check "test of a missing port fails within 10 s" expect 1 "ClaimDevice 1000: 111/10004" test Gone
 check "test --json" expect 0 '"device":"KT110","passed":true' test KT110 --json
 wineserver -k 2>/dev/null
