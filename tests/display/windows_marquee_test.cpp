@@ -45,9 +45,7 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
         EXPECT_EQ(Create(a[0], a[1], a[2], a[3], a[4], a[5]), row.rc);
         EXPECT_EQ(std::pair(so->m_resultCode, so->m_resultCodeExtended), std::pair(row.rc, 77));
         EXPECT_EQ(so->m_currentWindow, row.rc == 0 ? 1 : 0);
-        const Command cursor = SetCursor(a[1], a[0]);
-        EXPECT_EQ(Take(),
-                  row.rc == 0 ? Bytes(cursor.Bytes().begin(), cursor.Bytes().end()) : Bytes{});
+        EXPECT_EQ(Take(), row.rc == 0 ? Cat({SetCursor(a[1], a[0]).Bytes()}) : Bytes{});
         if (row.rc == 0) {
             const WindowRecord& w = Window(1);
             EXPECT_EQ((std::array{w.viewportRow, w.viewportColumn, w.viewportHeight,
