@@ -3,10 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "display_sim.h"
 #include "doubles/test_platform.h"
 #include "service_object/pos_ldisplay.h"
 
@@ -71,6 +73,55 @@ inline void SetUpEnabledDisplay(CPOSLDisplay& so, int rows, int columns) {
     so.m_claimed = 1;
     so.m_deviceEnabled = 1;
     so.m_port.Open(1, 9600);
+}
+
+inline constexpr int32_t kCurrentWindowIndex = 5003;
+inline constexpr int32_t kMarqueeTypeIndex = 5014;
+inline constexpr int32_t kMarqueeUnitWaitIndex = 5015;
+
+// Milliseconds a line of `baud` takes for `bytes`: ten bit times each.
+inline double WireMs(double bytes, double baud = 9600) {
+    return bytes * 10.0 * 1000.0 / baud;
+}
+
+inline double MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// The real clock and timers over a display simulator whose line runs at the port's baud rate:
+// a write returns when its bytes have left the wire.
+class PacedLinePlatform : public OnSystemTime<BenchPlatform> {
+  public:
+    explicit PacedLinePlatform(const displaysim::SimConfig& config = {})
+        : sim(std::make_shared<displaysim::DisplaySimulator>(config)) {
+        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
+        std::lock_guard lock(c.mutex);
+        c.paced = true;
+        serialFactory = [this] { return displaysim::MakeDevice(sim, Clock()); };
+    }
+    uint64_t Received() const { return sim->Received().size(); }
+    std::shared_ptr<displaysim::DisplaySimulator> sim;
+};
+
+class StepCountingDisplay : public CPOSLDisplay {
+  public:
+    using CPOSLDisplay::CPOSLDisplay;
+    ~StepCountingDisplay() override { m_lifeline->End(); }  // no step into a half-destroyed object
+    int32_t StepEffects(int32_t window) override {
+        steps.fetch_add(1, std::memory_order_relaxed);
+        return CPOSLDisplay::StepEffects(window);
+    }
+    std::atomic<int> steps{0};
+};
+
+// Stops the marquee of windows `last` down to 1 and every window timer.
+inline void StopMarquees(CPOSLDisplay& so, int32_t last) {
+    for (int32_t window = last; window >= 1; --window) {
+        so.SetPropertyNumber(kCurrentWindowIndex, window);
+        so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone);
+    }
+    so.DeleteAllWindowTimers();
 }
 
 }  // namespace miraxld::testing

@@ -14,9 +14,6 @@
 namespace miraxld::testing {
 namespace {
 
-constexpr int32_t kMarqueeTypeIndex = 5014;
-constexpr int32_t kMarqueeUnitWaitIndex = 5015;
-
 // Window 1 of 4 x 64 seen through the whole 4 x 32 screen, text on every row, marquee left.
 void StartWideMarquee(CPOSLDisplay& so) {
     so.CreateWindow(0, 0, 4, 32, 4, 64, nullptr);
@@ -64,17 +61,6 @@ void FullRefreshFourByThirtyTwo(benchmark::State& state) {
 BENCHMARK(MarqueeTickFourByThirtyTwo)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FullRefreshFourByThirtyTwo)->Unit(benchmark::kMicrosecond);
 
-class StepCountingDisplay : public CPOSLDisplay {
-  public:
-    using CPOSLDisplay::CPOSLDisplay;
-    ~StepCountingDisplay() override { m_lifeline->End(); }  // no step into a half-destroyed object
-    int32_t StepEffects(int32_t window) override {
-        steps.fetch_add(1, std::memory_order_relaxed);
-        return CPOSLDisplay::StepEffects(window);
-    }
-    std::atomic<int> steps{0};
-};
-
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -108,11 +94,7 @@ void ThreeMarqueesCpuShare(benchmark::State& state) {
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     }
     const int steps = so.steps.load();
-    for (int32_t window = 3; window >= 1; --window) {
-        so.SetPropertyNumber(5003, window);
-        so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone);
-    }
-    so.DeleteAllWindowTimers();
+    StopMarquees(so, 3);
     state.counters["cpu_%_of_core"] = cpu / wall * 100.0;
     state.counters["steps"] = steps;
     state.counters["steps/s"] = steps / wall;

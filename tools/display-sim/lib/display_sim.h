@@ -9,11 +9,13 @@
 // Usage in-process (native tests):
 //     auto sim = std::make_shared<displaysim::DisplaySimulator>(config);
 //     platform.serialFactory = [&] { return displaysim::MakeDevice(sim, platform.clock); };
-// Replies become readable `latencyMs` after the request on that clock. The program
+// Replies become readable `latencyMs` after the request on that clock; with the controls'
+// `paced` set before the port opens, writes and replies also take the line's time. The program
 // `display-sim` serves the same simulator on a pseudo-terminal.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -25,6 +27,7 @@
 
 #include "graphic_area.h"
 #include "platform/platform.h"
+#include "wire_schedule.h"
 
 namespace displaysim {
 
@@ -205,6 +208,8 @@ class SimulatedSerialDevice : public miraxld::ISerialDevice {
         uint32_t modemBits = miraxld::kModemDsrOn | miraxld::kModemCtsOn;
         int opens = 0;
         uint32_t lastBaud = 0;
+        // Devices opened from now on run at the line's speed (see Paced below).
+        bool paced = false;
     };
     static Controls& ControlsOf(const DisplaySimulator* sim);
     // Pulls the display's cable: its port vanishes and every open device of it dies.
@@ -214,12 +219,24 @@ class SimulatedSerialDevice : public miraxld::ISerialDevice {
 
   private:
     bool Alive();
+    // Paced: a write returns once its byte has left the line at the rate the port was opened
+    // with, and reply bytes become readable one byte time apart, as they arrive. Time is the
+    // device's clock, so a virtual clock is advanced by the device's own sleeps.
+    void WaitUntil(int64_t us);
+    int Arrived(int64_t nowMs);  // reply bytes whose stop bit is in
 
     std::shared_ptr<DisplaySimulator> m_sim;
     miraxld::IClock& m_clock;
     Controls& m_controls;
     bool m_open = false;
     int m_unplugs = 0;  // Controls::unplugs when this device was opened
+    bool m_paced = false;
+    WireSchedule m_sending{9600};
+    int64_t m_returnedUs = 0;   // when the latest paced write returned
+    std::mutex m_receiveMutex;  // the monitor thread may poll while the claim reads
+    WireSchedule m_receiving{9600};
+    std::deque<int64_t> m_arrivals;  // of the replies the display has sent and nobody read yet
+    int64_t m_lookedMs = 0;          // when the replies were last looked at
 };
 
 std::unique_ptr<miraxld::ISerialDevice> MakeDevice(std::shared_ptr<DisplaySimulator> sim,

@@ -1,4 +1,5 @@
 // The in-process serial device bound to a simulator, and the test controls its devices share.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -67,6 +68,17 @@ bool SimulatedSerialDevice::Open(int, uint32_t baudRate) {
         ++c.opens;
         c.lastBaud = baudRate;
         m_unplugs = c.unplugs;
+        m_paced = c.paced;
+    }
+    // The clock reads whole milliseconds: a byte offered within one of them of the previous
+    // one's end is taken as queued behind it.
+    m_sending.Reset(baudRate, 1000);
+    m_returnedUs = 0;
+    {
+        std::lock_guard lock(m_receiveMutex);
+        m_receiving.Reset(baudRate, 1000);
+        m_arrivals.clear();
+        m_lookedMs = m_clock.NowMs();
     }
     m_open = true;
     m_sim->Opened(baudRate, m_clock.NowMs());
@@ -77,9 +89,46 @@ void SimulatedSerialDevice::Close() {
     m_open = false;
 }
 
+void SimulatedSerialDevice::WaitUntil(int64_t us) {
+    for (int64_t now = m_clock.NowMs() * 1000; now < us; now = m_clock.NowMs() * 1000)
+        m_clock.SleepMs(static_cast<int>((us - now + 999) / 1000));
+}
+
+int SimulatedSerialDevice::Arrived(int64_t nowMs) {
+    const size_t sent = m_sim->Available(nowMs);
+    while (m_arrivals.size() > sent)  // the display restarted and dropped its replies
+        m_arrivals.pop_back();
+    while (m_arrivals.size() < sent) {
+        // The display sent the next byte at the first moment it was readable: found between
+        // the previous look and now, so that a host that looks rarely does not delay it.
+        int64_t from = std::min(m_lookedMs, nowMs);
+        for (int64_t to = nowMs; from < to;) {
+            const int64_t mid = from + (to - from) / 2;
+            if (m_sim->Available(mid) > m_arrivals.size())
+                to = mid;
+            else
+                from = mid + 1;
+        }
+        m_arrivals.push_back(m_receiving.Take(from * 1000));
+    }
+    m_lookedMs = nowMs;
+    return static_cast<int>(std::count_if(m_arrivals.begin(), m_arrivals.end(),
+                                          [&](int64_t at) { return at <= nowMs * 1000; }));
+}
+
 bool SimulatedSerialDevice::WriteByte(uint8_t byte) {
     if (!Alive())
         return false;
+    if (m_paced) {
+        // Writes come one at a time under the link's write lock.
+        // The writer's own time since the previous byte's write returned is a gap on the line;
+        // how late that return came after the byte's end is not.
+        const int64_t now = m_clock.NowMs() * 1000;
+        const int64_t last = m_sending.LastEndUs();
+        WaitUntil(
+            m_sending.Take(last == 0 ? now : last + std::max<int64_t>(now - m_returnedUs, 0)));
+        m_returnedUs = m_clock.NowMs() * 1000;
+    }
     m_sim->Receive(&byte, 1, m_clock.NowMs());
     return true;
 }
@@ -87,11 +136,23 @@ bool SimulatedSerialDevice::WriteByte(uint8_t byte) {
 int SimulatedSerialDevice::Read(uint8_t* buffer, int max) {
     if (!Alive() || max <= 0)
         return 0;
-    return int(m_sim->Read(buffer, size_t(max), m_clock.NowMs()));
+    const int64_t now = m_clock.NowMs();
+    if (!m_paced)
+        return int(m_sim->Read(buffer, size_t(max), now));
+    std::lock_guard lock(m_receiveMutex);
+    const size_t n = m_sim->Read(buffer, size_t(std::min(max, Arrived(now))), now);
+    m_arrivals.erase(m_arrivals.begin(), m_arrivals.begin() + std::ptrdiff_t(n));
+    return int(n);
 }
 
 int SimulatedSerialDevice::InputCount() {
-    return Alive() ? int(m_sim->Available(m_clock.NowMs())) : 0;
+    if (!Alive())
+        return 0;
+    const int64_t now = m_clock.NowMs();
+    if (!m_paced)
+        return int(m_sim->Available(now));
+    std::lock_guard lock(m_receiveMutex);
+    return Arrived(now);
 }
 
 bool SimulatedSerialDevice::ModemStatus(uint32_t* bits) {
