@@ -139,9 +139,10 @@ TEST(FirmwareUpdate, StreamLoaderSendsTheFirst58368BytesAfterItsHandshake) {
         bool inLoader;
         Bytes before;  // everything sent ahead of the image
         std::vector<std::u16string> messages;
+        int64_t waitedMs;  // the loader's waits and the display's answers, on the virtual clock
     } rows[] = {
-        {false, Cat({probe, CMD_INITIALIZE, CMD_ISP_ENTER, CMD_ISP_UNLOCK_EX}), {}},
-        {true, probe, {u"VFD was failed, Please restart the device then continue."}},
+        {false, Cat({probe, CMD_INITIALIZE, CMD_ISP_ENTER, CMD_ISP_UNLOCK_EX}), {}, 29944},
+        {true, probe, {u"VFD was failed, Please restart the device then continue."}, 29214},
     };
     const Bytes image = Image(kStreamImage + 1000);
     for (const auto& row : rows) {
@@ -156,6 +157,7 @@ TEST(FirmwareUpdate, StreamLoaderSendsTheFirst58368BytesAfterItsHandshake) {
         EXPECT_EQ(rig.Messages(), row.messages);
         EXPECT_FALSE(rig.bauds.empty() || rig.monitorOnLink);
         EXPECT_EQ(rig.sim->BaudRate(), 115200u);
+        EXPECT_EQ(rig.platform.quiet.NowMs() - 1000, row.waitedMs);
     }
 }
 

@@ -56,6 +56,14 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
     listed.codePages = {{0, "CP437 "}, {5, "932"},  {6, "936"}, {7, "949"},
                         {8, "950"},    {9, "1001"}, {0x16, "k"}};
     silent.silent = true;
+    displaysim::SimConfig unended = Sim("KT110", 13000);
+    unended.answer = [](const std::string& kind, const Bytes& usual) {
+        std::vector<std::pair<int, uint8_t>> out;
+        for (uint8_t b : kind == "codepages" ? Bytes{0, ',', '4', '3', '7'} : usual) {
+            out.push_back({2, b});
+        }
+        return out;
+    };
     gq310.screenModes = {{4, 2, 40}};
     // clang-format off
     const FamilyRow rows[] = {
@@ -67,6 +75,9 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
          u"437,932,936,949,950,9320,9320,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, CMD_LIST_ACK, CMD_LIST_ACK,
               CMD_LIST_ACK, CMD_LIST_ACK, CMD_LIST_ACK, CMD_LIST_ACK, kSetup, CMD_INITIALIZE}), 300},
+        {"KT110 list that stops without its end mark", {}, u"", unended, 13000, {{0, 437, 0}, {1, -1, -1}},
+         u"437,", 437, 437, 0, 2, 20,
+         Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup, CMD_INITIALIZE}), 1200},
         // 1 ms sleeps end the version wait at 288 ms: short enough to ask for the list.
         {"silent KT110: nothing learnt", {}, u"", silent, 0, {{0, -1, -1}}, u"", 1252,
          1252, 0, 2, 20,

@@ -166,7 +166,7 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
         {"unreported mode keeps the size", true, true, 9, 0, 2, 20, true},
         {"mode 0, never reported, keeps the size", true, true, 0, 0, 2, 20, true},
         {"a mode of an earlier display keeps the size", true, true, 7, 0, 2, 20, true},
-        {"the mode in force only stops the timer", true, true, 3, 0, 2, 20, false},
+        {"the mode in force only stops the timers", true, true, 3, 0, 2, 20, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -179,9 +179,9 @@ TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
         }
         if (row.enabled) {
             ASSERT_EQ(so.CreateWindow(1, 0, 1, 10, 1, 30, nullptr), 0);
-            ASSERT_EQ(so.DisplayText(u"Hello", 0, nullptr), 0);
+            ASSERT_EQ(so.DisplayText(u"Hello", kDispDtBlink, nullptr), 0);
             ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeLeft), 0);
-            ASSERT_EQ(rig->platform.timers.Active().size(), 1u);
+            ASSERT_EQ(rig->platform.timers.Active().size(), 2u);  // marquee and blink
         }
         rig->sim->ClearReceived();
         EXPECT_EQ(so.SetPropertyNumber(5025, row.mode), row.rc);
