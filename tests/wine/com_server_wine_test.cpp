@@ -106,7 +106,6 @@ TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
     container.Reset();
     ASSERT_EQ(m_factory->LockServer(TRUE), S_OK);
     m_factory.Reset();  // only the lock must count from here on
-
     EXPECT_EQ(m_canUnload(), S_FALSE) << "object, enumerator and lock alive";
     object.Reset();
     EXPECT_EQ(m_canUnload(), S_FALSE) << "enumerator and lock alive";

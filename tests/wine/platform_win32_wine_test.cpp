@@ -24,7 +24,8 @@ using namespace miraxld;
 
 // Polls `done` for up to a few seconds of real time; a broken timer fails instead of hanging.
 bool Eventually(const auto& done) {
-    for (int i = 0; i < 1000 && !done(); ++i)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
         Sleep(5);
     return done();
 }
