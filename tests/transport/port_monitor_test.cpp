@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -85,13 +86,13 @@ class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
 const Listing kUnreadable = {u"<no key>"};
+const std::u16string kKey = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 
 class PortMonitorTest : public ::testing::Test {
   protected:
     ~PortMonitorTest() override {
         Stop();
-        // The starter's own bookkeeping runs after the body; let it finish before the
-        // platform goes.
+        // The starter's bookkeeping runs after the body; it ends before the platform goes.
         for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
             std::this_thread::sleep_for(1ms);
         }
@@ -118,10 +119,9 @@ class PortMonitorTest : public ::testing::Test {
             c.modemBits = kModemDsrOn | kModemCtsOn;
         });
         platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
-        const std::u16string key = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + device;
-        platform.registry.SetString(key, u"", u"MIRAXLD.POSLDisplay.1");
-        platform.registry.SetString(key, u"Port", u"COM6");
-        platform.registry.SetString(key, u"BaudRate", u"19200");
+        platform.registry.SetString(kKey + device, u"", u"MIRAXLD.POSLDisplay.1");
+        platform.registry.SetString(kKey + device, u"Port", u"COM6");
+        platform.registry.SetString(kKey + device, u"BaudRate", u"19200");
         const int started = platform.threads.Started();
         so = std::make_unique<CPOSLDisplay>(platform);
         ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
@@ -213,16 +213,13 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
         Controls([&](auto& c) { c.portMissing = row.portMissing; });
         Lines(row.modemAvailable, row.bits);
         ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(so->m_powerState.load(), row.state);
-        EXPECT_EQ(so->m_linkPowerState.load(), row.state);
-        EXPECT_EQ(Events(), row.events);
-        EXPECT_EQ(so->m_port.IsOpen(), row.open);
-        EXPECT_EQ(Opens(), row.opens);
+        EXPECT_EQ(std::tuple(so->m_powerState.load(), so->m_linkPowerState.load(), Events(),
+                             so->m_port.IsOpen(), Opens()),
+                  std::tuple(row.state, row.state, row.events, row.open, row.opens));
     }
     EXPECT_EQ(Controls([](auto& c) { return c.lastBaud; }), 19200u) << "the claim's rate";
     int32_t state = 0;
-    so->GetPropertyNumber(14, &state);  // PowerState
-    EXPECT_EQ(state, 2001);
+    EXPECT_EQ((so->GetPropertyNumber(14, &state), state), 2001);  // PowerState
 }
 
 TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
@@ -260,14 +257,13 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
         ASSERT_TRUE(platform.Step());
-        EXPECT_TRUE(so->m_port.IsOpen());  // not closed under the loader either
-        EXPECT_EQ(so->m_powerState.load(), 2001);
-        EXPECT_EQ(so->m_portListed.load(), 1);
-        EXPECT_EQ(Events(), std::vector<int32_t>{});
+        // Not closed under the loader either.
+        EXPECT_EQ(std::tuple(so->m_port.IsOpen(), so->m_powerState.load(), int(so->m_portListed),
+                             Events()),
+                  std::tuple(true, 2001, 1, std::vector<int32_t>{}));
     }
     ASSERT_TRUE(platform.Step());
-    EXPECT_FALSE(so->m_port.IsOpen());
-    EXPECT_EQ(Events(), std::vector<int32_t>{2003});
+    EXPECT_EQ(std::pair(so->m_port.IsOpen(), Events()), std::pair(false, std::vector{2003}));
 }
 
 // CloseService, or OpenService again, returns only after the monitor's last pass: CloseService
@@ -288,9 +284,8 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
                       : so->OpenService(u"LineDisplay", u"KT110", &target, nullptr);
             eventsAtReturn = static_cast<int>(target.Count());
         });
-        const auto deadline = std::chrono::steady_clock::now() + 2s;
-        while (so->m_monitorRun.load() != 0 && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::yield();
+        for (int i = 0; i < 2000 && so->m_monitorRun.load() != 0; ++i) {
+            std::this_thread::sleep_for(1ms);
         }
         if (so->m_monitorRun.load() != 0) {
             platform.Open();  // let the old thread run free, so that the test can end
@@ -302,12 +297,11 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
         ASSERT_TRUE(platform.Step());
         EXPECT_TRUE(platform.WaitFinished());  // the thread ended instead of waiting again
         caller.join();
-        EXPECT_EQ(eventsAtReturn, 1);
-        EXPECT_EQ(Events(), std::vector<int32_t>{2002});
-        EXPECT_EQ(so->m_monitorEnded.load(), 1);
-        EXPECT_FALSE(so->m_port.IsOpen());  // the last pass's reopen does not outlive the service
-        EXPECT_EQ(Opens(), row.opens);
-        EXPECT_EQ(so->m_claimed, row.close ? 1 : 0);
+        // The last pass's reopen does not outlive the service.
+        EXPECT_EQ(
+            std::tuple(eventsAtReturn.load(), Events(), int(so->m_monitorEnded),
+                       so->m_port.IsOpen(), Opens(), int(so->m_claimed)),
+            std::tuple(1, std::vector<int32_t>{2002}, 1, false, row.opens, row.close ? 1 : 0));
         if (!row.close) {
             const int started = platform.threads.Started();
             int32_t rc = -1;
@@ -329,8 +323,7 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         {[this] { so->OpenService(u"", u"KT110", &target, nullptr); }, 0},
         {[this] {
              // Refused, the re-open has still stopped the claim's monitor and closed its link.
-             platform.registry.SetString(u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT110",
-                                         u"", u"Other.SO");
+             platform.registry.SetString(kKey + u"KT110", u"", u"Other.SO");
              EXPECT_EQ(so->OpenService(u"", u"KT110", &target, nullptr), 106);
          },
          0},
@@ -356,11 +349,10 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         EXPECT_TRUE(returned);
         EXPECT_TRUE(platform.WaitFinished());
         EXPECT_EQ(Events(), std::vector<int32_t>{2003});
-        EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
-        if (so) {
-            EXPECT_FALSE(so->m_port.IsOpen());
-            EXPECT_EQ(so->m_monitorEnded.load(), 1);
-        }
+        const auto left =
+            so ? std::tuple(int(so->m_claimed), so->m_port.IsOpen(), int(so->m_monitorEnded))
+               : std::tuple(-1, false, 1);
+        EXPECT_EQ(left, std::tuple(row.claimed, false, 1));
         Stop();
     }
 }
