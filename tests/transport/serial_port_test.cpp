@@ -53,7 +53,6 @@ TEST(SerialPort, PollsOnVirtualTime) {
         int sampleMs, result;
         int64_t sleeps;
     };
-    // clang-format off
     const Row rows[] = {
         {"0 polls never sleep", 0, {}, {}, 0, 0, 0},
         {"0 polls, input there", 0, {3}, {}, 0, 3, 0},
@@ -67,7 +66,6 @@ TEST(SerialPort, PollsOnVirtualTime) {
         // 140 ms a pass: the third starts at 280 ms, a fourth would start past 300 ms.
         {"slow samples end the passes early", -1, {}, {0, 0, 0, 0, 0, dsr, 0, 0}, 60, 1, 6},
     };
-    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         testing::VirtualClock clock;
