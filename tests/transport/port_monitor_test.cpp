@@ -174,9 +174,6 @@ class PortMonitorTest : public ::testing::Test {
 };
 
 TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
-    Claim("KT110", 13000, {u"COM1", u"COM6"});
-    ASSERT_EQ(Opens(), 1);  // the claim's
-
     struct Row {
         const char* what;
         Listing listed;
@@ -188,56 +185,54 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
         int opens;
     };
     const uint32_t both = kModemDsrOn | kModemCtsOn;
-    const Row rows[] = {
-        // clang-format off
-        {"first pass, display on", {u"COM1", u"COM6"}, false, true, both, 2001, {}, true, 1},
-        {"bridge pulled", {u"COM1"}, true, true, both, 2003, {2003}, false, 1},
-        {"still pulled", {u"COM1"}, true, true, both, 2003, {}, false, 1},
-        {"listed, not yet openable", {u"COM6"}, true, true, both, 2002, {2002}, false, 1},
-        {"reopened", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
-        {"switched off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 2},
-        {"CTS alone", {u"COM6"}, false, true, kModemCtsOn, 2001, {2001}, true, 2},
-        {"DSR alone", {u"COM6"}, false, true, kModemDsrOn, 2001, {}, true, 2},
-        {"list unreadable", kUnreadable, false, true, both, 2003, {2003}, true, 2},
-        {"list back, link kept", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
-        {"no modem status", {u"COM6"}, false, false, both, 2002, {2002}, true, 2},
-        {"only COM16", {u"COM16"}, false, false, both, 2003, {2003}, false, 2},
-        {"empty list", {}, false, true, both, 2003, {}, false, 2},
-        {"number past int", {u"COM99999999999", u"COM"}, false, true, both, 2003, {}, false, 2},
-        {"COM06 is port 6", {u"COM06"}, false, true, both, 2001, {2001}, true, 3},
-        // clang-format on
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        List(row.listed);
-        Controls([&](auto& c) { c.portMissing = row.portMissing; });
-        Lines(row.modemAvailable, row.bits);
-        ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(std::tuple(so->m_powerState.load(), so->m_linkPowerState.load(), Events(),
-                             so->m_port.IsOpen(), Opens()),
-                  std::tuple(row.state, row.state, row.events, row.open, row.opens));
-    }
-    EXPECT_EQ(Controls([](auto& c) { return c.lastBaud; }), 19200u) << "the claim's rate";
-    int32_t state = 0;
-    EXPECT_EQ((so->GetPropertyNumber(14, &state), state), 2001);  // PowerState
-}
-
-TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
     const struct {
         std::string model;
         int firmware;
-        int32_t linesOff;  // the state with the port listed and neither DSR nor CTS on
-    } rows[] = {{"KT310", 102, 2001}, {"KT310", 103, 2002}, {"KT110", 102, 2002}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.firmware);
-        Claim(row.model, row.firmware);
-        ASSERT_EQ(so->m_firmwareVersion, row.firmware);
-        Lines(true, 0);
-        ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(so->m_powerState.load(), row.linesOff);
-        List({});
-        ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(so->m_powerState.load(), 2003);
+        Listing listed;
+        std::vector<Row> rows;
+    } claims[] = {
+        // clang-format off
+        {"KT110", 13000, {u"COM1", u"COM6"}, {
+            {"first pass, display on", {u"COM1", u"COM6"}, false, true, both, 2001, {}, true, 1},
+            {"bridge pulled", {u"COM1"}, true, true, both, 2003, {2003}, false, 1},
+            {"still pulled", {u"COM1"}, true, true, both, 2003, {}, false, 1},
+            {"listed, not yet openable", {u"COM6"}, true, true, both, 2002, {2002}, false, 1},
+            {"reopened", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
+            {"switched off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 2},
+            {"CTS alone", {u"COM6"}, false, true, kModemCtsOn, 2001, {2001}, true, 2},
+            {"DSR alone", {u"COM6"}, false, true, kModemDsrOn, 2001, {}, true, 2},
+            {"list unreadable", kUnreadable, false, true, both, 2003, {2003}, true, 2},
+            {"list back, link kept", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
+            {"no modem status", {u"COM6"}, false, false, both, 2002, {2002}, true, 2},
+            {"only COM16", {u"COM16"}, false, false, both, 2003, {2003}, false, 2},
+            {"empty list", {}, false, true, both, 2003, {}, false, 2},
+            {"number past int", {u"COM99999999999", u"COM"}, false, true, both, 2003, {}, false, 2},
+            {"COM06 is port 6", {u"COM06"}, false, true, both, 2001, {2001}, true, 3}}},
+        // A KT310 with firmware 102 is online whenever its port is listed.
+        {"KT310", 102, {u"COM6"}, {{"lines off", {u"COM6"}, false, true, 0, 2001, {}, true, 1},
+                                   {"unlisted", {}, false, true, 0, 2003, {2003}, false, 1}}},
+        {"KT310", 103, {u"COM6"}, {{"lines off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 1},
+                                   {"unlisted", {}, false, true, 0, 2003, {2003}, false, 1}}},
+        {"KT110", 102, {u"COM6"}, {{"lines off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 1},
+                                   {"unlisted", {}, false, true, 0, 2003, {2003}, false, 1}}},
+        // clang-format on
+    };
+    for (const auto& claim : claims) {
+        Claim(claim.model, claim.firmware, claim.listed);
+        ASSERT_EQ(std::pair(so->m_firmwareVersion, Opens()), std::pair(claim.firmware, 1));
+        for (const Row& row : claim.rows) {
+            SCOPED_TRACE(claim.model + " " + std::to_string(claim.firmware) + ": " + row.what);
+            List(row.listed);
+            Controls([&](auto& c) { c.portMissing = row.portMissing; });
+            Lines(row.modemAvailable, row.bits);
+            ASSERT_TRUE(platform.Step());
+            int32_t powerState = 0;
+            so->GetPropertyNumber(14, &powerState);  // PowerState
+            EXPECT_EQ(std::tuple(powerState, so->m_linkPowerState.load(), Events(),
+                                 so->m_port.IsOpen(), Opens()),
+                      std::tuple(row.state, row.state, row.events, row.open, row.opens));
+        }
+        EXPECT_EQ(Controls([](auto& c) { return c.lastBaud; }), 19200u) << "the claim's rate";
         Stop();
     }
 }
