@@ -1,6 +1,3 @@
-// DisplayBitmap from the test files to the bytes on the wire: the family 2 graphic command with
-// its length and scale bytes, the family 1 raster bands, the alignments, and every refusal
-// leaving the wire untouched.
 #include <algorithm>
 
 #include "display/display_fixture.h"

@@ -11,9 +11,7 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
     const struct {
         const char* name;
         std::u16string model, vidPid;
-        int32_t firmware, oldSet, oldTable;
-        uint8_t mapCharacterSet;
-        int32_t number;
+        int32_t firmware, oldSet, oldTable, mapCharacterSet, number;
         Bytes expected;
         int32_t characterSet, codePage, table;
     } cases[] = {

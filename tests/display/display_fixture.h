@@ -2,27 +2,14 @@
 // output path.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <memory>
-#include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
-#include "display/cell_grid.h"
-#include "display/commands.h"
-#include "display_sim.h"
-#include "doubles/test_platform.h"
-#include "service_object/pos_ldisplay.h"
+#include "service_object/claim_fixture.h"
 
 namespace miraxld::testing {
-
-using Bytes = std::vector<uint8_t>;
-inline constexpr int32_t kMarqueeTypeIndex = 5014;  // the MarqueeType property
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -30,9 +17,6 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
         out.insert(out.end(), p.begin(), p.end());
     }
     return out;
-}
-inline Bytes Ascii(std::string_view text) {
-    return Bytes(text.begin(), text.end());
 }
 // A file of tests/data (the BMP files are written by tests/data/make_test_bitmaps.py).
 inline Bytes ReadTestFile(const std::string& name) {
@@ -56,12 +40,7 @@ inline void Prepare(CPOSLDisplay& d, std::u16string model, int rows, int columns
 class DisplayTest : public ::testing::Test {
   protected:
     DisplayTest() {
-        // Controls are kept per simulator address, which a new simulator may reuse.
-        {
-            auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
-            std::lock_guard lock(c.mutex);
-            c.portMissing = false;
-        }
+        SetPortMissing(*sim, false);
         platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
         Open(u"KT110", 2, 20);
     }

@@ -7,8 +7,6 @@
 namespace miraxld::testing {
 namespace {
 
-constexpr int32_t kMarqueeTypeIndex = 5014;
-
 displaysim::SimConfig ScrollSim(std::string model, int firmware, std::string firstCodePage = "437",
                                 char parameterCodePage = '0', int screenMode = 3) {
     displaysim::SimConfig c = Sim(std::move(model), firmware);
@@ -36,8 +34,7 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
     const struct {
         const char* what;
         displaysim::SimConfig display;
-        int32_t characterSet;  // written after the claim; 0: the claim's
-        int32_t viewportRow, type;
+        int32_t characterSet, viewportRow, type;  // the set written after the claim; 0: the claim's
         bool tall, narrow;  // window one row taller / viewport narrower than the display
         std::optional<Bytes> start = std::nullopt;  // nullopt: the timer-driven marquee
         bool utf16 = false;

@@ -14,7 +14,7 @@ void PutScreen(CPOSLDisplay& so, int row, int column, std::u16string_view text,
 
 const Bytes kHome{0x0B}, kOn{0x1F, 0x72, 0x01}, kOff{0x1F, 0x72, 0x00};
 
-class RefreshScreenTest : public DisplayTest {};
+using RefreshScreenTest = DisplayTest;
 
 TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
     using Setup = std::function<void(CPOSLDisplay&)>;

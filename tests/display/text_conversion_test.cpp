@@ -14,6 +14,7 @@ TEST(TextConversionTest, DeviceRemapping) {
         {1258, u'Õ', 0xA0},  // the last matching entry wins over none
         {1258, u'A', u'A'},
         {1255, 0xFB2A, 0x81},  // presentation form at the display's own byte
+        {1255, 0xFB3B, 0xA0},
         {1255, u'א', 0xE0},
         {1255, 0x0218, 0x015E},  // no table entry: comma-below becomes cedilla
         {852, 0x021B, 0x0163},
@@ -30,8 +31,7 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
     ICodePages& pages = SystemPlatform().CodePages();
     const struct {
         const char* name;
-        int32_t codePage;
-        int32_t characterSet;
+        int32_t codePage, characterSet;
         std::u16string text;
         std::vector<Cell> cells;
     } cases[] = {
@@ -66,10 +66,7 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
 TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
     const struct {
         const char* name;
-        uint16_t previous;
-        uint16_t next;
-        uint16_t previousAfter;
-        uint16_t nextAfter;
+        uint16_t previous, next, previousAfter, nextAfter;
     } cases[] = {
         {"after a non-letter", u'x', 0x0628, u'x', 0xFE8F},
         {"after a space", 0x0020, 0x0628, 0x0020, 0xFE8F},
@@ -93,6 +90,34 @@ TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
     uint16_t first = 0x0628;
     ShapeArabic(nullptr, first);
     EXPECT_EQ(first, 0xFE8F) << "the window's first cell";
+}
+
+// Each letter's forms are its own and classify back to it, and no presentation form is claimed
+// by a letter that does not list it: a slip in the joining table shapes a letter wrongly.
+TEST(ArabicShapingTest, LettersAndTheirFormsAgree) {
+    for (uint16_t letter = 0x0600; letter <= 0x06FF; ++letter) {
+        const ArabicLetterForms* e = FindArabicLetter(letter);
+        if (e == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(e->letter, letter);
+        const uint16_t forms[] = {e->isolated, e->final, e->initial, e->medial};
+        for (int f = 0; f < 4; ++f) {
+            const PresentationForm p = ClassifyPresentationForm(forms[f]);
+            if (forms[f] != 0) {
+                EXPECT_EQ(std::pair(p.letter, int(p.form)), std::pair(letter, f + 1)) << forms[f];
+            }
+        }
+    }
+    for (uint32_t code = 0xFB50; code <= 0xFEFF; ++code) {
+        const PresentationForm p = ClassifyPresentationForm(static_cast<uint16_t>(code));
+        const ArabicLetterForms* e = p.form == kArabicNoForm ? nullptr : FindArabicLetter(p.letter);
+        if (p.form != kArabicNoForm) {
+            ASSERT_NE(e, nullptr) << code;
+            const uint16_t forms[] = {0, e->isolated, e->final, e->initial, e->medial};
+            EXPECT_EQ(forms[p.form], code);
+        }
+    }
 }
 
 }  // namespace

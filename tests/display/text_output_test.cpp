@@ -3,13 +3,12 @@
 namespace miraxld::testing {
 namespace {
 
-class TextOutputTest : public DisplayTest {};
+using TextOutputTest = DisplayTest;
 
 TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
     const struct {
         const char* name;
-        int height, width;
-        int startRow, startColumn;
+        int height, width, startRow, startColumn;
         std::u16string text;
         std::vector<std::string> rows;
         int cursorRow, cursorColumn;
@@ -35,9 +34,8 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
         SCOPED_TRACE(c.name);
         Open(u"KT110", c.height, c.width);
         EXPECT_EQ(so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, nullptr), 0);
-        for (size_t r = 0; r < c.rows.size(); ++r) {
-            EXPECT_EQ(WindowRow(static_cast<int>(r)), c.rows[r]) << "row " << r;
-            EXPECT_EQ(ScreenRow(static_cast<int>(r)), c.rows[r]) << "screen row " << r;
+        for (int r = 0; r < c.height; ++r) {
+            EXPECT_EQ((std::pair{WindowRow(r), ScreenRow(r)}), std::pair(c.rows[r], c.rows[r]));
         }
         EXPECT_EQ((std::array{Window().cursorRow, Window().cursorColumn, so->m_cursorRow,
                               so->m_cursorColumn}),
@@ -57,8 +55,7 @@ TEST_F(TextOutputTest, RefusalsChangeNothing) {
         const char* name;
         void (*setup)(CPOSLDisplay&);
         std::u16string text;
-        int32_t rc;
-        int32_t extended;
+        int32_t rc, extended;
     } cases[] = {
         {"not claimed", [](CPOSLDisplay& so) { so.m_claimed = 0; }, u"A", 103, -1},
         {"not enabled", [](CPOSLDisplay& so) { so.m_deviceEnabled = 0; }, u"A", 105, -1},
@@ -91,21 +88,18 @@ TEST_F(TextOutputTest, RefusalsChangeNothing) {
 }
 
 TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
+    // Unclaimed: a bad position is refused first, a good one goes on to DisplayText's checks.
     const struct {
-        int32_t row, column, rc;
-    } cases[] = {{0, 0, 0}, {1, 19, 0}, {2, 0, 106}, {0, 20, 106}, {-1, 0, 106}, {0, -1, 106}};
+        int32_t row, column, claimed, rc;
+    } cases[] = {{0, 0, 1, 0},    {1, 19, 1, 0},   {2, 0, 1, 106}, {0, 20, 1, 106},
+                 {-1, 0, 1, 106}, {0, -1, 1, 106}, {5, 5, 0, 106}, {1, 3, 0, 103}};
     for (const auto& c : cases) {
         Open(u"KT110", 2, 20);
+        so->m_claimed = c.claimed;
         int32_t rc = -1;
         so->DisplayTextAt(c.row, c.column, u"Q", 0, &rc);
         EXPECT_EQ(rc, c.rc) << c.row << "," << c.column;
     }
-    so->m_claimed = 0;
-    int32_t rc = -1;
-    so->DisplayTextAt(5, 5, u"Q", 0, &rc);
-    EXPECT_EQ(rc, 106) << "the position is checked before the state";
-    so->DisplayTextAt(1, 3, u"Q", 0, &rc);
-    EXPECT_EQ(rc, 103) << "a good position goes on to DisplayText's state checks";
     EXPECT_EQ(std::pair(Window().cursorRow, Window().cursorColumn), std::pair(1, 3));
 }
 
@@ -142,8 +136,7 @@ TEST_F(TextOutputTest, RightToLeftTextIsPreorderedAndItsLeftToRightRunsRecorded)
 TEST_F(TextOutputTest, ArabicShapingAndJapaneseConversion) {
     const struct {
         std::u16string model;
-        int32_t firmware, characterSet;
-        uint8_t unicode;
+        int32_t firmware, characterSet, unicode;
         std::u16string text;
         std::vector<uint16_t> cells;
         int32_t codePage;
@@ -174,9 +167,8 @@ TEST_F(TextOutputTest, ClearTextTheInitMarqueeAndReverseVideo) {
     Display(u"Total 12.50");
     Take();
     EXPECT_EQ(so->ClearText(nullptr), 0);
-    EXPECT_EQ(WindowRow(0), std::string(20, ' '));
-    EXPECT_EQ(ScreenRow(0), std::string(20, ' '));
-    EXPECT_EQ(Window().cursorColumn, 0);
+    EXPECT_EQ(std::tuple(WindowRow(0), ScreenRow(0), Window().cursorColumn),
+              std::tuple(std::string(20, ' '), std::string(20, ' '), 0));
     EXPECT_EQ(Take(), Bytes{0x0C}) << "window 0 clears in the display";
 
     MakeWindow(1, 1, 0, 1, 20);

@@ -17,8 +17,10 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
     const struct {
         const char* what;
         int32_t args[6];  // viewport row, column, height, width; window height, width
-        int32_t rc;
+        int32_t rc, claimed = 1, enabled = 1;
     } rows[] = {
+        {"not claimed", {0, 0, 1, 5, 1, 5}, 103, 0},
+        {"not enabled", {0, 0, 1, 5, 1, 5}, 105, 1, 0},
         {"wider than its viewport", {0, 0, 1, 10, 1, 30}, 0},
         {"taller than its viewport", {0, 5, 1, 10, 4, 10}, 0},
         {"the whole display", {0, 0, 2, 20, 2, 20}, 0},
@@ -37,14 +39,13 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
         SCOPED_TRACE(row.what);
         Open(u"KT110", 2, 20);
         so->m_resultCodeExtended = 77;
+        so->m_claimed = row.claimed, so->m_deviceEnabled = row.enabled;
         Take();
         const auto& a = row.args;
         EXPECT_EQ(Create(a[0], a[1], a[2], a[3], a[4], a[5]), row.rc);
         EXPECT_EQ(std::pair(so->m_resultCode, so->m_resultCodeExtended), std::pair(row.rc, 77));
         EXPECT_EQ(so->m_currentWindow, row.rc == 0 ? 1 : 0);
-        const Command cursor = SetCursor(a[1], a[0]);
-        EXPECT_EQ(Take(),
-                  row.rc == 0 ? Bytes(cursor.Bytes().begin(), cursor.Bytes().end()) : Bytes{});
+        EXPECT_EQ(Take(), row.rc == 0 ? Cat({SetCursor(a[1], a[0]).Bytes()}) : Bytes{});
         if (row.rc == 0) {
             const WindowRecord& w = Window(1);
             EXPECT_EQ((std::array{w.viewportRow, w.viewportColumn, w.viewportHeight,
@@ -55,13 +56,6 @@ TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
 }
 
 TEST_F(WindowsTest, TheStackHoldsFourWindowsAboveTheDisplay) {
-    so->m_claimed = 0;
-    EXPECT_EQ(Create(0, 0, 1, 5, 1, 5), 103);
-    so->m_claimed = 1;
-    so->m_deviceEnabled = 0;
-    EXPECT_EQ(Create(0, 0, 1, 5, 1, 5), 105);
-    so->m_deviceEnabled = 1;
-
     for (int n = 1; n <= 4; ++n) {
         EXPECT_EQ(Create(0, 5 * (n - 1), 1, 5, 1, 5), 0);
         EXPECT_EQ(so->m_currentWindow, n);
@@ -115,8 +109,7 @@ TEST_F(WindowsTest, AWindowMadeAgainStartsWithoutTheOldTimers) {
 TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
     const struct {
         const char* what;
-        int32_t viewportHeight, viewportWidth, height, width;
-        int32_t direction, units;
+        int32_t viewportHeight, viewportWidth, height, width, direction, units;
         int32_t rc, rowOffset, columnOffset;
     } rows[] = {
         {"full height: up moves the content out", 2, 10, 2, 10, 1, 5, 0, 2, 0},
@@ -153,8 +146,7 @@ TEST_F(WindowsTest, ScrollTextStaysWithinTheWindowPicture) {
 TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
     const struct {
         const char* what;
-        int32_t type;
-        int32_t viewportHeight, height, width;
+        int32_t type, viewportHeight, height, width;
         std::vector<std::u16string_view> text;
         std::vector<std::string> shown;  // viewport row 0 at ticks 1, 2, ...
     } rows[] = {
@@ -202,8 +194,7 @@ TEST_F(WindowsTest, OnlyTheFourMovingTypesStartATimer) {
     for (int32_t type : {int32_t{kMarqueeInit}, 6, -1, int32_t{kMarqueeNone}}) {
         SCOPED_TRACE(type);
         EXPECT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, type), 0);
-        EXPECT_EQ(so->m_resultCode, 0);
-        EXPECT_EQ(Window(1).marqueeType, type);
+        EXPECT_EQ(std::pair(so->m_resultCode, Window(1).marqueeType), std::pair(0, type));
         EXPECT_TRUE(platform.timers.Active().empty());
     }
 }
@@ -219,8 +210,7 @@ TEST_F(WindowsTest, RightToLeftLeftMarqueeHoldsTheLeftToRightRun) {
     for (int c = 0; c < 8; ++c) {
         Window(1).At(0, c).code[0] = cells[c];
     }
-    Window(1).ltrRunStart = 2;
-    Window(1).ltrRunEnd = 3;
+    Window(1).ltrRunStart = 2, Window(1).ltrRunEnd = 3;
     ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
     // Strip: "    ab12cdef"; V = 4, a = 2, e = 3.
     const char* shown[] = {"   a", "  ab", " ab2", "ab12", "b12c", "12cd", "1cde", "cdef"};

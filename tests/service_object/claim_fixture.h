@@ -31,9 +31,14 @@ inline Bytes Cat(std::initializer_list<CommandBytes> parts) {
     return out;
 }
 
+inline Bytes Ascii(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
 inline constexpr char16_t kDeviceBranch[] = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 inline constexpr char16_t kOwnProgId[] = u"MIRAXLD.POSLDisplay.1";
 inline constexpr char16_t kOemProgId[] = u"QV.POSLDisplay.1";
+inline constexpr int32_t kMarqueeTypeIndex = 5014;  // the MarqueeType property
 
 // A display of `model` with `firmware` that leaves the `silent` queries unanswered.
 inline displaysim::SimConfig Sim(std::string model, int firmware,
@@ -45,7 +50,15 @@ inline displaysim::SimConfig Sim(std::string model, int firmware,
     return c;
 }
 
-using PortOpen = std::pair<int, uint32_t>;  // port number, baud rate
+// Controls are kept per simulator address, which a new simulator may reuse: each test sets them.
+inline void SetPortMissing(displaysim::DisplaySimulator& sim, bool missing) {
+    auto& c = displaysim::SimulatedSerialDevice::ControlsOf(&sim);
+    std::lock_guard lock(c.mutex);
+    c.portMissing = missing;
+}
+
+using PortOpen = std::pair<int, uint32_t>;                              // port number, baud rate
+using Values = std::vector<std::pair<std::u16string, std::u16string>>;  // device key values
 
 // The simulator's device, refusing port numbers that no system has (COM0) and recording opens.
 class PortRecordingDevice : public displaysim::SimulatedSerialDevice {
@@ -109,10 +122,7 @@ class ClaimRig {
 
     void Display(displaysim::SimConfig config, bool portMissing = false) {
         sim = std::make_shared<displaysim::DisplaySimulator>(std::move(config));
-        // Controls are kept per simulator address, which a new simulator may reuse.
-        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
-        std::lock_guard lock(c.mutex);
-        c.portMissing = portMissing;
+        SetPortMissing(*sim, portMissing);
         platform.serialFactory = [this] {
             return std::make_unique<PortRecordingDevice>(sim, platform.clock, &opens);
         };
@@ -128,26 +138,35 @@ class ClaimRig {
             u"PortName", port);
         platform.registry.SetString(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", u"\\Device\\VCP0", port);
     }
-    // An own-brand display of `model` on COM3 at 9600 baud, 2 x 20 unless it reports its size.
-    void OwnBrandOnCom3(displaysim::SimConfig display) {
+    // The device key of `display`'s model naming `progId`, with `values`; the object opened on it.
+    void Setup(displaysim::SimConfig display, std::u16string_view progId, const Values& values,
+               bool portMissing = false) {
         const std::u16string model(display.model.begin(), display.model.end());
-        for (auto [name, value] : {std::pair{u"", kOwnProgId},
-                                   {u"Port", u"COM3"},
-                                   {u"BaudRate", u"9600"},
-                                   {u"DeviceRows", u"2"},
-                                   {u"DeviceColumns", u"20"}}) {
+        Key(model, u"", progId);
+        for (const auto& [name, value] : values) {
             Key(model, name, value);
         }
-        Display(std::move(display));
+        Display(std::move(display), portMissing);
         Open(model);
+    }
+    // An own-brand display of `model` on COM3 at 9600 baud, 2 x 20 unless it reports its size.
+    void OwnBrandOnCom3(displaysim::SimConfig display) {
+        Setup(std::move(display), kOwnProgId,
+              {{u"Port", u"COM3"},
+               {u"BaudRate", u"9600"},
+               {u"DeviceRows", u"2"},
+               {u"DeviceColumns", u"20"}});
     }
     void Open(std::u16string_view device) {
         so = std::make_unique<CPOSLDisplay>(platform);
         ASSERT_EQ(so->OpenService(u"LineDisplay", device, nullptr, nullptr), 0);
     }
+    // The claim's result; the virtual time it took goes to claimMs.
     int32_t Claim(int32_t timeout = 1000) {
         int32_t rc = -1;
+        const int64_t start = platform.clock.NowMs();
         EXPECT_EQ(so->ClaimDevice(timeout, &rc), rc);
+        claimMs = platform.clock.NowMs() - start;
         return rc;
     }
     bool LinkOpen() const { return so->m_port.IsOpen(); }
@@ -156,6 +175,7 @@ class ClaimRig {
     std::shared_ptr<displaysim::DisplaySimulator> sim;
     std::vector<PortOpen> opens;
     std::unique_ptr<CPOSLDisplay> so;
+    int64_t claimMs = 0;
 };
 
 }  // namespace miraxld::testing

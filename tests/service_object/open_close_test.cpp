@@ -1,5 +1,3 @@
-// OpenService: the device key, the model settled from it, every property's opening value; reads
-// that follow the current window; the methods that only report success.
 #include <functional>
 
 #include "service_object/claim_fixture.h"
@@ -18,9 +16,8 @@ TEST_F(OpenServiceTest, RefusesKeysThatDoNotNameThisServiceObject) {
     for (std::u16string_view device : {u"KT910", u"Missing"}) {
         int32_t rc = -1;
         EXPECT_EQ(so.OpenService(u"LineDisplay", device, nullptr, &rc), 106);
-        EXPECT_EQ(rc, 106);
-        EXPECT_EQ(so.m_resultCodeExtended, 10001);
-        EXPECT_EQ(so.m_brand, 0xFFFF);
+        EXPECT_EQ(std::tuple(rc, so.m_resultCodeExtended, so.m_brand),
+                  std::tuple(106, 10001, 0xFFFF));
     }
 }
 
@@ -31,9 +28,7 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
     so.m_characterSetList = u"437,850,";  // as an earlier claim left it
     int32_t rc = -1;
     EXPECT_EQ(so.OpenService(u"", u"Front", nullptr, &rc), 0);  // DeviceClass is not examined
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(so.m_deviceModel, u"KT910");
-    EXPECT_EQ(so.m_brand, 1);
+    EXPECT_EQ(std::tuple(rc, so.m_deviceModel, so.m_brand), std::tuple(0, u"KT910", 1));
 
     // clang-format off
     const std::pair<int32_t, int32_t> numbers[] = {
