@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "platform/platform.h"
 
@@ -34,7 +35,6 @@ fs::path ScratchDirectory(const std::string& name, const char* variable, const c
     return dir;
 }
 
-// Polls `done` every 5 ms until it holds or `tries` polls have gone by.
 template <typename F>
 bool Eventually(F done, int tries = 400) {
     for (; tries > 0 && !done(); --tries) {
@@ -120,19 +120,19 @@ class PosixSerial : public ::testing::Test {
 };
 
 TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing) {
-    EXPECT_FALSE(m_device->Open(9, 9600));  // no such port
-    EXPECT_FALSE(m_device->Open(0, 9600));
-    EXPECT_FALSE(m_device->WriteByte(0x41));
     uint8_t buffer[16] = {};
-    EXPECT_EQ(m_device->Read(buffer, 1), 0);
-    EXPECT_EQ(m_device->InputCount(), 0);
+    // COM9 does not exist; closed, nothing is written or read.
+    EXPECT_EQ(
+        std::tuple(m_device->Open(9, 9600), m_device->Open(0, 9600), m_device->WriteByte(0x41),
+                   m_device->Read(buffer, 1), m_device->InputCount()),
+        std::tuple(false, false, false, 0, 0));
     ASSERT_TRUE(m_device->Open(5, 9600));
     termios settings{};
     ASSERT_EQ(tcgetattr(m_slave, &settings), 0);
-    EXPECT_EQ(cfgetospeed(&settings), B9600);
-    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(settings.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(settings.c_oflag & OPOST, 0u);  // 0x0A must not become 0x0D 0x0A
+    // Raw: no echo, no line editing, and 0x0A must not become 0x0D 0x0A.
+    EXPECT_EQ(std::tuple(cfgetospeed(&settings), settings.c_cflag & CSIZE,
+                         settings.c_lflag & (ICANON | ECHO), settings.c_oflag & OPOST),
+              std::tuple(speed_t{B9600}, tcflag_t{CS8}, tcflag_t{0}, tcflag_t{0}));
 
     for (uint8_t byte : {0x1B, 0x40, 0x0A, 0x0D, 0x00, 0xFF}) {
         EXPECT_TRUE(m_device->WriteByte(byte));
@@ -154,30 +154,30 @@ TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing
     EXPECT_EQ(ReadFarEnd(1, 10), "");
 }
 
-// The bytes WideCharToMultiByte gives for the code pages the displays offer.
+// The bytes WideCharToMultiByte gives for the code pages the displays offer; "?", the default
+// character, for what a code page cannot show, nothing for an unknown code page.
 TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     ICodePages& pages = SystemPlatform().CodePages();
     struct Row {
         int codePage;
         std::u16string text;
         std::string bytes;
-    } rows[] = {
-        {1252, u"A\u20AC\u00E9", "A\x80\xE9"},
-        {437, u"\u00E9\u2591", "\x82\xB0"},
-        {850, u"\u00D8", "\x9D"},
-        {866, u"\u0416", "\x86"},
-        {1255, u"\u05D0", "\xE0"},
-        {1256, u"\u0628", "\xC8"},
-        {932, u"\u30A2A", "\x83\x41\x41"},
-        {936, u"\u4E2D", "\xD6\xD0"},
-        {1252, u"\u4E2D", "?"},  // not representable: the code page's default character
-        {437, u"\u20AC", "?"},
     };
+    const Row rows[] = {{1252, u"A\u20AC\u00E9", "A\x80\xE9"},
+                        {437, u"\u00E9\u2591", "\x82\xB0"},
+                        {850, u"\u00D8", "\x9D"},
+                        {866, u"\u0416", "\x86"},
+                        {1255, u"\u05D0", "\xE0"},
+                        {1256, u"\u0628", "\xC8"},
+                        {932, u"\u30A2A", "\x83\x41\x41"},
+                        {936, u"\u4E2D", "\xD6\xD0"},
+                        {1252, u"\u4E2D", "?"},
+                        {437, u"\u20AC", "?"},
+                        {12345, u"A", ""},
+                        {1252, u"", ""}};
     for (const Row& row : rows) {
         EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
     }
-    EXPECT_EQ(pages.ToMultiByte(12345, u"A"), "");  // unknown code page
-    EXPECT_EQ(pages.ToMultiByte(1252, u""), "");
 }
 
 TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {

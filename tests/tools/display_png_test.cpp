@@ -5,7 +5,7 @@
 // with MIRAXLD_UPDATE_PNG=1 build/native/tests/miraxld_tests --gtest_filter='DisplayPng*' and
 // look at them before committing.
 #include <cstdlib>
-#include <filesystem>
+#include <tuple>
 
 #include "display/display_fixture.h"
 #include "png_render.h"
@@ -13,28 +13,14 @@
 namespace miraxld::testing {
 namespace {
 
-class DisplayPngTest : public DisplayTest {
-  protected:
-    void Use(const std::string& model, int rows, int columns) {
-        displaysim::SimConfig config;
-        config.model = model;
-        config.screenModes = {{3, rows, columns}};
-        sim = std::make_shared<displaysim::DisplaySimulator>(config);
-        Open(std::u16string(model.begin(), model.end()), rows, columns);
-    }
-};
-
-struct Text {
-    int32_t row;
-    std::u16string text;
-    int32_t attribute;
-};
+using DisplayPngTest = DisplayTest;
+using Text = std::tuple<int32_t, std::u16string, int32_t>;  // row, text, attribute
 
 TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
     // clang-format off
     const struct {
         const char* reference;
-        const char* model;
+        std::string model;
         int rows, columns;
         int32_t maximumX, maximumY;
         uint16_t family;
@@ -55,12 +41,16 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
     const bool update = std::getenv("MIRAXLD_UPDATE_PNG") != nullptr;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reference);
-        Use(row.model, row.rows, row.columns);
+        displaysim::SimConfig config;
+        config.model = row.model;
+        config.screenModes = {{3, row.rows, row.columns}};
+        sim = std::make_shared<displaysim::DisplaySimulator>(config);
+        Open(std::u16string(row.model.begin(), row.model.end()), row.rows, row.columns);
         so->m_maximumX = row.maximumX;
         so->m_maximumY = row.maximumY;
         so->m_commandFamily = row.family;
-        for (const Text& t : row.texts) {
-            so->DisplayTextAt(t.row, 0, t.text, t.attribute, nullptr);
+        for (const auto& [at, text, attribute] : row.texts) {
+            so->DisplayTextAt(at, 0, text, attribute, nullptr);
         }
         if (row.bitmap) {
             platform.files.Put(u"C:\\logo.bmp", ReadTestFile(row.bitmap));

@@ -53,7 +53,6 @@ TEST(DisplaySimPacing, BurstTakesTenBitTimesPerByte) {
 
 TEST(DisplaySimPacing, ReplyReadableAsItsBytesArrive) {
     VirtualClock clock;
-    // The default display: firmware 13000, answers after 2 ms.
     auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
     auto device = PacedDevice(sim, clock, 9600);
     for (uint8_t b : CMD_QUERY_VERSION) {
@@ -63,7 +62,7 @@ TEST(DisplaySimPacing, ReplyReadableAsItsBytesArrive) {
     while (device->InputCount() < 5 && clock.NowMs() - asked < 100) {
         clock.SleepMs(1);
     }
-    // 2 ms until the display answers, then five bytes of 1.04 ms.
+    // The default display answers "13000" after 2 ms, then five bytes take 1.04 ms each.
     EXPECT_EQ(clock.NowMs() - asked, 8);
     uint8_t reply[8] = {};
     EXPECT_EQ(device->Read(reply, 8), 5);

@@ -55,10 +55,8 @@ Outcome Type(ISetupHost& host, const std::string& line) {
         args.push_back(Utf8ToUtf16(word));
     }
     const ParsedCommand parsed = ParseArguments(args);
-    if (!parsed.error.empty()) {
-        return Outcome{kExitRefused, {}, parsed.error};
-    }
-    return RunEntryCommand(host, parsed.command);
+    return parsed.error.empty() ? RunEntryCommand(host, parsed.command)
+                                : Outcome{kExitRefused, {}, parsed.error};
 }
 
 // The entries written, each once with the views holding it: "32,64 Name @:service;Port:COM3;".
@@ -66,7 +64,7 @@ std::string Written(const MemoryHost& before, const MemoryHost& after) {
     std::map<std::string, std::string> views;
     for (const auto& [view, entries] : after.views) {
         for (const DeviceEntry& entry : entries) {
-            if (std::ranges::find(before.views.at(view), entry) != before.views.at(view).end()) {
+            if (std::ranges::count(before.views.at(view), entry) != 0) {
                 continue;
             }
             std::string text = Utf16ToUtf8(entry.name) + " ";
@@ -117,11 +115,10 @@ TEST(SetupTool, ValuesAreCheckedAndWrittenAsTheServiceObjectReadsThem) {
         {"add KT110 --model ''", 0,
          "32,64 KT110 @:MIRAXLD.POSLDisplay.1;Port:COM3;BaudRate:9600;\n"},
         {"add X --model KT999 --port COM3 --baud 9600", 2, "\"KT999\" is not a known model"},
-        {"add X --model KT110 --port COMX --baud 9600", 2,
-         "Port (--port) \"COMX\" is not a serial"},
+        {"add X --model KT110 --port COMX", 2, "Port (--port) \"COMX\" is not a serial"},
         {"add X --model KT110 --port COM257 --baud 9600", 2, "(COM1 to COM256)"},
         {"add X --model KT110 --port COM3 --baud 9601", 2, "\"9601\" is not a supported baud rate"},
-        {"add X --model KT310 --rows 9 --columns 20 --port COM3 --baud 9600", 2,
+        {"add X --model KT310 --rows 9 --columns 20", 2,
          "DeviceRows (--rows) \"9\" is not a number from 1 to 8"},
         {"add X --model KT310 --columns 20 --port COM3 --baud 9600", 2, "no DeviceRows (--rows)"},
         {"add X --model KT110 --rows 4 --port COM3 --baud 9600", 2, "4 does not apply"},
@@ -129,21 +126,16 @@ TEST(SetupTool, ValuesAreCheckedAndWrittenAsTheServiceObjectReadsThem) {
         {"add X --model KT110 --port COM3 --baud 9600 --codepages 437,850 --code-tables 0", 2,
          "has 1 numbers for 2 code pages"},
         {"add X --model KT110 --port COM3 --baud 9600 --code-tables 0", 2, "has 1 numbers for 0"},
-        {"add X --model KT110 --port COM3 --baud 9600 --codepages 437,,850", 2,
-         "an item \"\" that is not"},
-        {"add X --model KT110 --port COM3 --baud 9600 --codepages 437 --code-tables 256", 2,
-         "from 0 to 255"},
+        {"add X --model KT110 --codepages 437,,850", 2, "an item \"\" that is not"},
+        {"add X --model KT110 --codepages 437 --code-tables 256", 2, "from 0 to 255"},
         {"add KT910 --model KT110 --port COM3 --baud 9600", 2, "\"KT910\" means a KT910"},
-        {"add X --model KT110 --usb 1d9c_0a03 --port COM3 --baud 9600", 2,
-         "1d9c_0a03 (--usb) means a KT910"},
+        {"add X --model KT110 --usb 1d9c_0a03", 2, "1d9c_0a03 (--usb) means a KT910"},
         {"add X --model KT110 --usb 1234_5678 --port COM3 --baud 9600", 2, "not the USB identity"},
         {"add X --port COM3 --baud 9600", 2, "no model"},
         {"add X --model KT110 --baud 9600", 2, "no Port (--port)"},
         {"add X --model KT110 --port COM3", 2, "no BaudRate (--baud)"},
-        {"add X --service QV.POSLDisplay.1 --model KT310 --rows 2 --columns 20", 2,
-         "a KT310 has no USB identity"},
-        {"add X --service Other.SO --model KT110 --port COM3 --baud 9600", 2,
-         "\"Other.SO\" is not"},
+        {"add X --service QV.POSLDisplay.1 --model KT310", 2, "a KT310 has no USB identity"},
+        {"add X --service Other.SO --model KT110", 2, "\"Other.SO\" is not"},
         {"add 'A\\B' --model KT110 --port COM3 --baud 9600", 2, "contains a backslash"},
         {"add KT110 --port COM3 --port COM4", 2, "--port is given twice"},
         {"add KT110 --colour red", 2, "unknown option --colour"},
@@ -172,16 +164,16 @@ TEST(SetupTool, ValuesAreCheckedAndWrittenAsTheServiceObjectReadsThem) {
         MemoryHost host;
         host.files[u"in.reg"] = row.file;
         const MemoryHost before = host;
+        SCOPED_TRACE(row.line);
         const Outcome outcome = Type(host, row.line);
-        EXPECT_EQ(outcome.exitCode, row.exitCode) << row.line << "\n  " << outcome.error;
+        EXPECT_EQ(outcome.exitCode, row.exitCode) << outcome.error;
         if (row.exitCode == 0) {
-            EXPECT_EQ(Written(before, host), row.expected) << row.line;
+            EXPECT_EQ(Written(before, host), row.expected);
             continue;
         }
-        EXPECT_NE(outcome.error.find(row.expected), std::string::npos)
-            << row.line << "\n  " << outcome.error;
-        EXPECT_EQ(outcome.error.find('\n'), std::string::npos) << row.line;
-        EXPECT_TRUE(host.views == before.views && host.files == before.files) << row.line;
+        EXPECT_NE(outcome.error.find(row.expected), std::string::npos) << outcome.error;
+        EXPECT_EQ(outcome.error.find('\n'), std::string::npos);
+        EXPECT_TRUE(host.views == before.views && host.files == before.files);
     }
 }
 

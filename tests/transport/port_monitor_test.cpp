@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -85,13 +86,13 @@ class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
 const Listing kUnreadable = {u"<no key>"};
+const std::u16string kKey = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 
 class PortMonitorTest : public ::testing::Test {
   protected:
     ~PortMonitorTest() override {
         Stop();
-        // The starter's own bookkeeping runs after the body; let it finish before the
-        // platform goes.
+        // The starter's bookkeeping runs after the body; it ends before the platform goes.
         for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
             std::this_thread::sleep_for(1ms);
         }
@@ -118,10 +119,9 @@ class PortMonitorTest : public ::testing::Test {
             c.modemBits = kModemDsrOn | kModemCtsOn;
         });
         platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
-        const std::u16string key = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + device;
-        platform.registry.SetString(key, u"", u"MIRAXLD.POSLDisplay.1");
-        platform.registry.SetString(key, u"Port", u"COM6");
-        platform.registry.SetString(key, u"BaudRate", u"19200");
+        platform.registry.SetString(kKey + device, u"", u"MIRAXLD.POSLDisplay.1");
+        platform.registry.SetString(kKey + device, u"Port", u"COM6");
+        platform.registry.SetString(kKey + device, u"BaudRate", u"19200");
         const int started = platform.threads.Started();
         so = std::make_unique<CPOSLDisplay>(platform);
         ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
@@ -174,9 +174,6 @@ class PortMonitorTest : public ::testing::Test {
 };
 
 TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
-    Claim("KT110", 13000, {u"COM1", u"COM6"});
-    ASSERT_EQ(Opens(), 1);  // the claim's
-
     struct Row {
         const char* what;
         Listing listed;
@@ -188,59 +185,54 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
         int opens;
     };
     const uint32_t both = kModemDsrOn | kModemCtsOn;
-    const Row rows[] = {
-        // clang-format off
-        {"first pass, display on", {u"COM1", u"COM6"}, false, true, both, 2001, {}, true, 1},
-        {"bridge pulled", {u"COM1"}, true, true, both, 2003, {2003}, false, 1},
-        {"still pulled", {u"COM1"}, true, true, both, 2003, {}, false, 1},
-        {"listed, not yet openable", {u"COM6"}, true, true, both, 2002, {2002}, false, 1},
-        {"reopened", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
-        {"switched off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 2},
-        {"CTS alone", {u"COM6"}, false, true, kModemCtsOn, 2001, {2001}, true, 2},
-        {"DSR alone", {u"COM6"}, false, true, kModemDsrOn, 2001, {}, true, 2},
-        {"list unreadable", kUnreadable, false, true, both, 2003, {2003}, true, 2},
-        {"list back, link kept", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
-        {"no modem status", {u"COM6"}, false, false, both, 2002, {2002}, true, 2},
-        {"only COM16", {u"COM16"}, false, false, both, 2003, {2003}, false, 2},
-        {"empty list", {}, false, true, both, 2003, {}, false, 2},
-        {"number past int", {u"COM99999999999", u"COM"}, false, true, both, 2003, {}, false, 2},
-        {"COM06 is port 6", {u"COM06"}, false, true, both, 2001, {2001}, true, 3},
-        // clang-format on
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        List(row.listed);
-        Controls([&](auto& c) { c.portMissing = row.portMissing; });
-        Lines(row.modemAvailable, row.bits);
-        ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(so->m_powerState.load(), row.state);
-        EXPECT_EQ(so->m_linkPowerState.load(), row.state);
-        EXPECT_EQ(Events(), row.events);
-        EXPECT_EQ(so->m_port.IsOpen(), row.open);
-        EXPECT_EQ(Opens(), row.opens);
-    }
-    EXPECT_EQ(Controls([](auto& c) { return c.lastBaud; }), 19200u) << "the claim's rate";
-    int32_t state = 0;
-    so->GetPropertyNumber(14, &state);  // PowerState
-    EXPECT_EQ(state, 2001);
-}
-
-TEST_F(PortMonitorTest, Kt310Firmware102IsOnlineWheneverItsPortIsListed) {
     const struct {
         std::string model;
         int firmware;
-        int32_t linesOff;  // the state with the port listed and neither DSR nor CTS on
-    } rows[] = {{"KT310", 102, 2001}, {"KT310", 103, 2002}, {"KT110", 102, 2002}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.firmware);
-        Claim(row.model, row.firmware);
-        ASSERT_EQ(so->m_firmwareVersion, row.firmware);
-        Lines(true, 0);
-        ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(so->m_powerState.load(), row.linesOff);
-        List({});
-        ASSERT_TRUE(platform.Step());
-        EXPECT_EQ(so->m_powerState.load(), 2003);
+        Listing listed;
+        std::vector<Row> rows;
+    } claims[] = {
+        // clang-format off
+        {"KT110", 13000, {u"COM1", u"COM6"}, {
+            {"first pass, display on", {u"COM1", u"COM6"}, false, true, both, 2001, {}, true, 1},
+            {"bridge pulled", {u"COM1"}, true, true, both, 2003, {2003}, false, 1},
+            {"still pulled", {u"COM1"}, true, true, both, 2003, {}, false, 1},
+            {"listed, not yet openable", {u"COM6"}, true, true, both, 2002, {2002}, false, 1},
+            {"reopened", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
+            {"switched off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 2},
+            {"CTS alone", {u"COM6"}, false, true, kModemCtsOn, 2001, {2001}, true, 2},
+            {"DSR alone", {u"COM6"}, false, true, kModemDsrOn, 2001, {}, true, 2},
+            {"list unreadable", kUnreadable, false, true, both, 2003, {2003}, true, 2},
+            {"list back, link kept", {u"COM6"}, false, true, both, 2001, {2001}, true, 2},
+            {"no modem status", {u"COM6"}, false, false, both, 2002, {2002}, true, 2},
+            {"only COM16", {u"COM16"}, false, false, both, 2003, {2003}, false, 2},
+            {"empty list", {}, false, true, both, 2003, {}, false, 2},
+            {"number past int", {u"COM99999999999", u"COM"}, false, true, both, 2003, {}, false, 2},
+            {"COM06 is port 6", {u"COM06"}, false, true, both, 2001, {2001}, true, 3}}},
+        // A KT310 with firmware 102 is online whenever its port is listed.
+        {"KT310", 102, {u"COM6"}, {{"lines off", {u"COM6"}, false, true, 0, 2001, {}, true, 1},
+                                   {"unlisted", {}, false, true, 0, 2003, {2003}, false, 1}}},
+        {"KT310", 103, {u"COM6"}, {{"lines off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 1},
+                                   {"unlisted", {}, false, true, 0, 2003, {2003}, false, 1}}},
+        {"KT110", 102, {u"COM6"}, {{"lines off", {u"COM6"}, false, true, 0, 2002, {2002}, true, 1},
+                                   {"unlisted", {}, false, true, 0, 2003, {2003}, false, 1}}},
+        // clang-format on
+    };
+    for (const auto& claim : claims) {
+        Claim(claim.model, claim.firmware, claim.listed);
+        ASSERT_EQ(std::pair(so->m_firmwareVersion, Opens()), std::pair(claim.firmware, 1));
+        for (const Row& row : claim.rows) {
+            SCOPED_TRACE(claim.model + " " + std::to_string(claim.firmware) + ": " + row.what);
+            List(row.listed);
+            Controls([&](auto& c) { c.portMissing = row.portMissing; });
+            Lines(row.modemAvailable, row.bits);
+            ASSERT_TRUE(platform.Step());
+            int32_t powerState = 0;
+            so->GetPropertyNumber(14, &powerState);  // PowerState
+            EXPECT_EQ(std::tuple(powerState, so->m_linkPowerState.load(), Events(),
+                                 so->m_port.IsOpen(), Opens()),
+                      std::tuple(row.state, row.state, row.events, row.open, row.opens));
+        }
+        EXPECT_EQ(Controls([](auto& c) { return c.lastBaud; }), 19200u) << "the claim's rate";
         Stop();
     }
 }
@@ -260,14 +252,13 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
         ASSERT_TRUE(platform.Step());
-        EXPECT_TRUE(so->m_port.IsOpen());  // not closed under the loader either
-        EXPECT_EQ(so->m_powerState.load(), 2001);
-        EXPECT_EQ(so->m_portListed.load(), 1);
-        EXPECT_EQ(Events(), std::vector<int32_t>{});
+        // Not closed under the loader either.
+        EXPECT_EQ(std::tuple(so->m_port.IsOpen(), so->m_powerState.load(), int(so->m_portListed),
+                             Events()),
+                  std::tuple(true, 2001, 1, std::vector<int32_t>{}));
     }
     ASSERT_TRUE(platform.Step());
-    EXPECT_FALSE(so->m_port.IsOpen());
-    EXPECT_EQ(Events(), std::vector<int32_t>{2003});
+    EXPECT_EQ(std::pair(so->m_port.IsOpen(), Events()), std::pair(false, std::vector{2003}));
 }
 
 // CloseService, or OpenService again, returns only after the monitor's last pass: CloseService
@@ -288,9 +279,8 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
                       : so->OpenService(u"LineDisplay", u"KT110", &target, nullptr);
             eventsAtReturn = static_cast<int>(target.Count());
         });
-        const auto deadline = std::chrono::steady_clock::now() + 2s;
-        while (so->m_monitorRun.load() != 0 && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::yield();
+        for (int i = 0; i < 2000 && so->m_monitorRun.load() != 0; ++i) {
+            std::this_thread::sleep_for(1ms);
         }
         if (so->m_monitorRun.load() != 0) {
             platform.Open();  // let the old thread run free, so that the test can end
@@ -302,12 +292,11 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
         ASSERT_TRUE(platform.Step());
         EXPECT_TRUE(platform.WaitFinished());  // the thread ended instead of waiting again
         caller.join();
-        EXPECT_EQ(eventsAtReturn, 1);
-        EXPECT_EQ(Events(), std::vector<int32_t>{2002});
-        EXPECT_EQ(so->m_monitorEnded.load(), 1);
-        EXPECT_FALSE(so->m_port.IsOpen());  // the last pass's reopen does not outlive the service
-        EXPECT_EQ(Opens(), row.opens);
-        EXPECT_EQ(so->m_claimed, row.close ? 1 : 0);
+        // The last pass's reopen does not outlive the service.
+        EXPECT_EQ(
+            std::tuple(eventsAtReturn.load(), Events(), int(so->m_monitorEnded),
+                       so->m_port.IsOpen(), Opens(), int(so->m_claimed)),
+            std::tuple(1, std::vector<int32_t>{2002}, 1, false, row.opens, row.close ? 1 : 0));
         if (!row.close) {
             const int started = platform.threads.Started();
             int32_t rc = -1;
@@ -329,8 +318,7 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         {[this] { so->OpenService(u"", u"KT110", &target, nullptr); }, 0},
         {[this] {
              // Refused, the re-open has still stopped the claim's monitor and closed its link.
-             platform.registry.SetString(u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT110",
-                                         u"", u"Other.SO");
+             platform.registry.SetString(kKey + u"KT110", u"", u"Other.SO");
              EXPECT_EQ(so->OpenService(u"", u"KT110", &target, nullptr), 106);
          },
          0},
@@ -356,11 +344,10 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         EXPECT_TRUE(returned);
         EXPECT_TRUE(platform.WaitFinished());
         EXPECT_EQ(Events(), std::vector<int32_t>{2003});
-        EXPECT_EQ(so ? so->m_claimed : -1, row.claimed);
-        if (so) {
-            EXPECT_FALSE(so->m_port.IsOpen());
-            EXPECT_EQ(so->m_monitorEnded.load(), 1);
-        }
+        const auto left =
+            so ? std::tuple(int(so->m_claimed), so->m_port.IsOpen(), int(so->m_monitorEnded))
+               : std::tuple(-1, false, 1);
+        EXPECT_EQ(left, std::tuple(row.claimed, false, 1));
         Stop();
     }
 }

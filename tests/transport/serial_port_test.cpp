@@ -1,9 +1,10 @@
 // The serial link's polling primitives on virtual time: how long WaitForInput gives input to
-// arrive, and which modem-status sample IsLineActive decides from.
+// arrive (N + 1 sleeps at most), and which modem-status sample IsLineActive decides from (the
+// last of at most four passes, 10 ms of sleep after each sample).
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <vector>
+#include <utility>
 
 #include "doubles/test_platform.h"
 #include "transport/serial_port.h"
@@ -15,8 +16,8 @@ namespace {
 // runs out); a modem sample may also let time pass, as a slow driver call would.
 class ScriptedDevice : public testing::AbsentSerialDevice {
   public:
-    ScriptedDevice(testing::VirtualClock& clock, std::deque<int> counts,
-                   std::deque<uint32_t> modem = {}, int sampleMs = 0)
+    ScriptedDevice(testing::VirtualClock& clock, std::deque<int> counts, std::deque<uint32_t> modem,
+                   int sampleMs)
         : m_clock(clock), m_counts(counts), m_modem(modem), m_sampleMs(sampleMs) {}
     bool Open(int, uint32_t) override { return true; }
     int InputCount() override { return Next(m_counts); }
@@ -31,10 +32,9 @@ class ScriptedDevice : public testing::AbsentSerialDevice {
   private:
     template <typename T>
     static T Next(std::deque<T>& script) {
-        const T value = script.empty() ? 0 : script.front();
-        if (!script.empty()) {
-            script.pop_front();
-        }
+        script.push_back(0);
+        const T value = script.front();
+        script.pop_front();
         return value;
     }
     testing::VirtualClock& m_clock;
@@ -43,61 +43,44 @@ class ScriptedDevice : public testing::AbsentSerialDevice {
     int m_sampleMs;
 };
 
-TEST(SerialPort, WaitForInputGivesUpAfterNPlusOneSleeps) {
-    struct Row {
-        int polls;
-        std::deque<int> counts;  // the first sample is taken before any sleep
-        int result;
-        int64_t sleeps;
-    };
-    const Row rows[] = {
-        {0, {}, 0, 0},  // never sleeps
-        {0, {3}, 3, 0},
-        {100, {}, 0, 101},         // N sleeps with samples, then one more
-        {10, {0, 0, 0, 7}, 7, 3},  // the first non-zero count ends the wait
-        {2, {0, 0, 9}, 9, 2},      // the N-th sample still counts
-        {2, {0, 0, 0, 9}, 0, 3},   // nothing is sampled after the last sleep
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.polls);
-        testing::VirtualClock clock;
-        SerialPort port(std::make_unique<ScriptedDevice>(clock, row.counts), clock);
-        EXPECT_EQ(port.WaitForInput(row.polls), 0);  // closed: nothing asked, no sleep
-        EXPECT_EQ(clock.TotalSleeps(), 0);
-        ASSERT_EQ(port.Open(3, 9600), 1);
-        EXPECT_EQ(port.WaitForInput(row.polls), row.result);
-        EXPECT_EQ(clock.TotalSleeps(), row.sleeps);
-    }
-}
-
-TEST(SerialPort, IsLineActiveDecidesFromTheLastSampleOfAtMostFourPasses) {
+TEST(SerialPort, PollsOnVirtualTime) {
     const uint32_t dsr = kModemDsrOn, cts = kModemCtsOn;
     struct Row {
         const char* what;
+        int polls;               // WaitForInput's; -1: IsLineActive
+        std::deque<int> counts;  // the first sample is taken before any sleep
         std::deque<uint32_t> modem;
-        int sampleMs;
-        int result;
-        int samples;
+        int sampleMs, result;
+        int64_t sleeps;
     };
     const Row rows[] = {
-        {"lines dropped at the last sample", {dsr, dsr, dsr, dsr, dsr, dsr, dsr, 0}, 0, 0, 8},
-        {"CTS alone at the last sample", {0, 0, 0, 0, 0, 0, 0, cts}, 0, 1, 8},
-        {"DSR alone at the last sample", {0, 0, 0, 0, 0, 0, 0, dsr}, 0, 1, 8},
+        {"0 polls never sleep", 0, {}, {}, 0, 0, 0},
+        {"0 polls, input there", 0, {3}, {}, 0, 3, 0},
+        {"N sleeps with samples, then one more", 100, {}, {}, 0, 0, 101},
+        {"the first non-zero count ends the wait", 10, {0, 0, 0, 7}, {}, 0, 7, 3},
+        {"the N-th sample still counts", 2, {0, 0, 9}, {}, 0, 9, 2},
+        {"nothing sampled after the last sleep", 2, {0, 0, 0, 9}, {}, 0, 0, 3},
+        {"lines dropped at the last", -1, {}, {dsr, dsr, dsr, dsr, dsr, dsr, dsr, 0}, 0, 0, 8},
+        {"CTS alone at the last sample", -1, {}, {0, 0, 0, 0, 0, 0, 0, cts}, 0, 1, 8},
+        {"DSR alone at the last sample", -1, {}, {0, 0, 0, 0, 0, 0, 0, dsr}, 0, 1, 8},
         // 140 ms a pass: the third starts at 280 ms, a fourth would start past 300 ms.
-        {"slow samples end the passes early", {0, 0, 0, 0, 0, dsr, 0, 0}, 60, 1, 6},
+        {"slow samples end the passes early", -1, {}, {0, 0, 0, 0, 0, dsr, 0, 0}, 60, 1, 6},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         testing::VirtualClock clock;
-        auto device =
-            std::make_unique<ScriptedDevice>(clock, std::deque<int>{}, row.modem, row.sampleMs);
+        auto device = std::make_unique<ScriptedDevice>(clock, row.counts, row.modem, row.sampleMs);
         ScriptedDevice& script = *device;
         SerialPort port(std::move(device), clock);
-        EXPECT_EQ(port.IsLineActive(), 0);  // closed: no sample taken
+        const auto poll = [&] {
+            return row.polls < 0 ? port.IsLineActive() : port.WaitForInput(row.polls);
+        };
+        EXPECT_EQ(poll(), 0);  // closed: nothing asked, no sleep
+        EXPECT_EQ(clock.TotalSleeps(), 0);
         ASSERT_EQ(port.Open(3, 9600), 1);
-        EXPECT_EQ(port.IsLineActive(), row.result);
-        EXPECT_EQ(script.samples, row.samples);
-        EXPECT_EQ(clock.TotalSleeps(), row.samples);  // 10 ms after every sample
+        EXPECT_EQ(poll(), row.result);
+        EXPECT_EQ(std::pair(clock.TotalSleeps(), script.samples),
+                  std::pair(row.sleeps, row.polls < 0 ? static_cast<int>(row.sleeps) : 0));
     }
 }
 
