@@ -75,16 +75,14 @@ void CPOSLDisplay::WriteCharacterSet(int32_t number) {
     if (graphicKey && firmware < 232000 && m_selectedTable > 251) {
         out.Append(CMD_INITIALIZE);
     }
-    m_characterSet = number == 0 ? m_codepageList[0] : number;
-
     // The pictures are blanked but not resent: the next output redraws with the new table.
     BlankWindow(m_windows[0]);
     {
-        BusyFlagGuard screen(m_screenLock, Clock());
+        // A marquee step reads the set for its direction under these two flags, so the set
+        // changes under them too.
+        TwoFlagGuard pictures(m_screenLock, m_stripLock, Clock());
+        m_characterSet = number == 0 ? m_codepageList[0] : number;
         m_screen.fill(Cell::Blank());
-    }
-    {
-        BusyFlagGuard strip(m_stripLock, Clock());
         for (Strip& s : m_marqueeBuffer) {
             s.fill(Cell::Blank());
         }

@@ -1,5 +1,6 @@
 // Two windows marquee at once on the real timer service: each has its own timer, and their
-// steps never run at the same time, nor while a screen mode changes the display's size.
+// steps never run at the same time, nor while a screen mode changes the display's size or the
+// character set changes.
 // Meant to be run under ThreadSanitizer as well.
 #include <algorithm>
 #include <atomic>
@@ -48,7 +49,7 @@ TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
     EXPECT_NE(so.m_marqueeTimer[1], so.m_marqueeTimer[2]);
     EXPECT_NE(so.m_marqueeTimer[2], 0u);
 
-    // Screen modes change the display's size on window 0 while the steps resend the screen.
+    // Screen modes and character sets change on window 0 while the steps resend the screen.
     so.m_screenModes[0] = {1, 2, 20};
     so.m_screenModes[1] = {2, 2, 20};
     so.SetPropertyNumber(5003, 0);
@@ -57,6 +58,7 @@ TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
          (so.m_steps[1] < 40 || so.m_steps[2] < 40) && std::chrono::steady_clock::now() < deadline;
          mode = 3 - mode) {
         EXPECT_EQ(so.SetPropertyNumber(5025, mode), 0);
+        EXPECT_EQ(so.SetPropertyNumber(5001, mode == 1 ? 437 : 850), 0);  // a step reads it
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     for (int32_t window = 2; window >= 1; --window) {
