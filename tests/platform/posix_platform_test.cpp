@@ -46,7 +46,6 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
     const fs::path file = dir / "registry.reg";
     IRegistry& registry = SystemPlatform().Registry();
     std::u16string data;
-
     // No file yet: every key is missing.
     EXPECT_EQ(registry.QueryString(u"SOFTWARE\\X", u"", &data), kRegistryNotFound);
 
@@ -72,7 +71,6 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
     ASSERT_EQ(registry.EnumValues(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", &values), 0);
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].name + u"=" + values[0].data, u"\\Device\\Serial0=COM1");
-
     // A value deleted in the file is gone at the next read.
     std::ofstream(file, std::ios::app) << "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
                                           "\"\\\\Device\\\\Serial0\"=-\n";
@@ -192,7 +190,6 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     const int after = shared->ticks.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(shared->ticks.load(), after);
-
     // Deleting a timer from inside its own callback must neither hang nor crash.
     shared->self = platform.Timers().Create(1, 1, [shared] {
         ++shared->selfTicks;
