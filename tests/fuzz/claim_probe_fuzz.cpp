@@ -21,14 +21,12 @@ namespace {
 
 using namespace miraxld;
 
-struct Family {
+const struct {
     const char* model;       // also the device name
     const char16_t* usbKey;  // the last digit of an OEM display's USB product, else null
-};
-const Family kFamilies[] = {{"KT110", nullptr},  {"KT910", nullptr}, {"KT310", nullptr},
-                            {"GQ310", nullptr},  {"ZN610", nullptr}, {"KT710", nullptr},
-                            {"RMX910", nullptr}, {"KT110", u"1"},    {"KT910", u"3"},
-                            {"RMX110", u"5"},    {"RMX910", u"6"}};
+} kFamilies[] = {{"KT110", nullptr}, {"KT910", nullptr}, {"KT310", nullptr},  {"GQ310", nullptr},
+                 {"ZN610", nullptr}, {"KT710", nullptr}, {"RMX910", nullptr}, {"KT110", u"1"},
+                 {"KT910", u"3"},    {"RMX110", u"5"},   {"RMX910", u"6"}};
 // The virtual clock, and no monitor thread: the claim is all there is.
 class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
   public:
@@ -52,10 +50,9 @@ bool Offered(int32_t page, const std::string& listed) {
         std::set<int32_t> pages = {437, 850, 1252, 997};  // the registry's list
         for (auto table : {Kt910EarlyCodePages(), Rmx910EarlyCodePages(), Kt110EarlyCodePages()})
             pages.insert(table.begin(), table.end());
-        for (auto table : {WideCodePages(), Kt110LaterCodePages(), Kt910EarlyDoubleByte()}) {
+        for (auto table : {WideCodePages(), Kt110LaterCodePages(), Kt910EarlyDoubleByte()})
             for (const CodePageSlot& slot : table)
                 pages.insert(slot.codePage);
-        }
         return pages;
     }();
     // 1001 is the display's other name for 9320.
@@ -67,7 +64,7 @@ bool Offered(int32_t page, const std::string& listed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const Family& family =
+    const auto& family =
         kFamilies[input.ConsumeIntegralInRange<size_t>(0, std::size(kFamilies) - 1)];
     const std::u16string device(family.model, family.model + std::strlen(family.model));
     FuzzPlatform platform;
