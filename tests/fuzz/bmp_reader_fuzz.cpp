@@ -35,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [maximumX, maximumY, alignX, alignY] : kDisplays) {
         const auto frame =
             FrameBitmap(bitmap.width, bitmap.height, maximumX, maximumY, alignX, alignY);
-        if (!frame)
+        if (!frame) {
             continue;
+        }
         Check(frame->width <= kBitmapMaxWidth && frame->height <= kBitmapMaxHeight);
         dots->Place(bitmap, *frame);
         if (GraphicImageBytes(*frame) <= kBitmapMaxPackedBytes) {

@@ -40,19 +40,23 @@ class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
 bool AmongDigits(int32_t n, const std::string& digits) {
     const std::string text = std::to_string(n);
     size_t at = 0;
-    for (char c : digits)
+    for (char c : digits) {
         at += at < text.size() && c == text[at] ? 1 : 0;
+    }
     return at == text.size();
 }
 
 bool Offered(int32_t page, const std::string& listed) {
     static const std::set<int32_t> builtIn = [] {
         std::set<int32_t> pages = {437, 850, 1252, 997};  // the registry's list
-        for (auto table : {Kt910EarlyCodePages(), Rmx910EarlyCodePages(), Kt110EarlyCodePages()})
+        for (auto table : {Kt910EarlyCodePages(), Rmx910EarlyCodePages(), Kt110EarlyCodePages()}) {
             pages.insert(table.begin(), table.end());
-        for (auto table : {WideCodePages(), Kt110LaterCodePages(), Kt910EarlyDoubleByte()})
-            for (const CodePageSlot& slot : table)
+        }
+        for (auto table : {WideCodePages(), Kt110LaterCodePages(), Kt910EarlyDoubleByte()}) {
+            for (const CodePageSlot& slot : table) {
                 pages.insert(slot.codePage);
+            }
+        }
         return pages;
     }();
     // 1001 is the display's other name for 9320.
@@ -79,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {u"CodepageCmdIndex", u"0,2,,16"},
         {u"DeviceRows", rows},
         {u"DeviceColumns", rows + u"0"}};
-    for (const auto& [name, value] : values)
+    for (const auto& [name, value] : values) {
         platform.registry.SetString(key, name, value);
+    }
     if (family.usbKey != nullptr) {
         platform.registry.SetString(u"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1d9c&Pid_0a0" +
                                         std::u16string(family.usbKey) + u"\\A\\Device Parameters",

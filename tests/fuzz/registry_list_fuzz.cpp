@@ -19,10 +19,11 @@ using namespace miraxld;
 std::vector<std::string> ItemDigits(const std::u16string& text) {
     std::vector<std::string> items(1);
     for (char16_t c : text) {
-        if (c == u',')
+        if (c == u',') {
             items.emplace_back();
-        else if (c >= u'0' && c <= u'9')
+        } else if (c >= u'0' && c <= u'9') {
             items.back() += static_cast<char>(c);
+        }
     }
     return items;
 }
@@ -61,16 +62,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t k = 0; k < so.m_codepageList.size(); ++k) {
         const int32_t page = so.m_codepageList[k];
         const int32_t table = so.m_codepageCmdIndex[k];
-        if (k >= listItems)
+        if (k >= listItems) {
             Check(page == -1);  // no item here, or an empty last one
-        else if (page > 0)
+        } else if (page > 0) {
             Check(page != 997 && ReadFrom(page, pages[k]));
-        else
+        } else {
             Check(page == -1 || (page == 0 && k > 0));  // an empty or zero item
-        if (k < indexItems)
+        }
+        if (k < indexItems) {
             Check(ReadFrom(table, tables[k]) || (table == 0 && tables[k].empty()));
-        else
+        } else {
             Check(table == -1 || (table == static_cast<int32_t>(k) && page > 0));
+        }
     }
     return 0;
 }

@@ -36,8 +36,9 @@ fs::path ScratchDirectory(const std::string& name, const char* variable, const c
 }
 
 bool Eventually(const auto& done, int tries = 400) {
-    for (; tries > 0 && !done(); --tries)
+    for (; tries > 0 && !done(); --tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     return tries > 0;
 }
 
@@ -129,8 +130,9 @@ TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing
                          settings.c_lflag & (ICANON | ECHO), settings.c_oflag & OPOST),
               std::tuple(speed_t{B9600}, tcflag_t{CS8}, tcflag_t{0}, tcflag_t{0}));
 
-    for (uint8_t byte : {0x1B, 0x40, 0x0A, 0x0D, 0x00, 0xFF})
+    for (uint8_t byte : {0x1B, 0x40, 0x0A, 0x0D, 0x00, 0xFF}) {
         EXPECT_TRUE(m_device->WriteByte(byte));
+    }
     EXPECT_EQ(ReadFarEnd(6), std::string("\x1B\x40\x0A\x0D\x00\xFF", 6));
 
     EXPECT_EQ(m_device->Read(buffer, sizeof buffer), 0);  // nothing waiting: returns at once
@@ -168,8 +170,9 @@ TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
                 {437, u"\u20AC", "?"},
                 {12345, u"A", ""},
                 {1252, u"", ""}};
-    for (const auto& row : rows)
+    for (const auto& row : rows) {
         EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
+    }
 }
 
 TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {

@@ -85,10 +85,12 @@ class Rig : public IEventTarget {
             {device, u"DeviceRows", modes ? u"2" : u""},
             {device, u"DeviceColumns", modes ? u"20" : u""},
             {u"Foreign", u"", u"Other.LD.1"}};
-        for (const auto& [key, name, data] : values)
+        for (const auto& [key, name, data] : values) {
             platform.shared.SetString(keys + key, name, data);
-        if (usbKey != nullptr)
+        }
+        if (usbKey != nullptr) {
             platform.shared.SetString(usbKey, u"PortName", port);
+        }
         platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.Clock()); };
         Plug(true);
     }
@@ -120,8 +122,9 @@ class Rig : public IEventTarget {
     }
     long InvokeMethod(int32_t dispid, int32_t status) override {
         std::lock_guard lock(mutex);
-        if (dispid == 1)
+        if (dispid == 1) {
             events.push_back({Now(), status});
+        }
         return 0;
     }
 
@@ -132,8 +135,9 @@ class Rig : public IEventTarget {
         const int32_t result = f();
         call = nullptr;
         ++g_operations;
-        if (Now() - start > bound)
+        if (Now() - start > bound) {
             Fail(what, " blocked ", Now() - start, " ms");
+        }
         return result;
     }
     void Fail(const auto&... parts) {
@@ -141,8 +145,9 @@ class Rig : public IEventTarget {
         out << "FAIL [" << std::string(device.begin(), device.end()) << ", seed " << seed
             << ", schedule " << schedule << "] ";
         (out << ... << parts) << '\n';
-        if (g_failures++ < 10)
+        if (g_failures++ < 10) {
             std::fputs(out.str().c_str(), stderr);
+        }
         g_stop = true;
     }
     int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
@@ -181,10 +186,12 @@ class Rig : public IEventTarget {
         cable.push_back({Now(), cable.back().second});
     }
     bool Claim() {
-        if (so->m_claimed != 0)
+        if (so->m_claimed != 0) {
             return true;
-        if (foreign)
+        }
+        if (foreign) {
             Open(false, device);  // else the refused open's device name would be claimed
+        }
         // A failed claim can leave a link whose device has gone since: an application that
         // tries again releases first.
         Release();
@@ -210,13 +217,16 @@ class Rig : public IEventTarget {
     // Released (the link closed), opened again with or without CloseService, released
     // without CloseService, or refused an open of a device whose key names another object.
     void ChangeLife(int how) {
-        if (how == 0)
+        if (how == 0) {
             return Release();
-        if (how == 1)
+        }
+        if (how == 1) {
             Close();
+        }
         Open(how == 3, how == 4 ? u"Foreign" : device);
-        if (how != 4)
+        if (how != 4) {
             Claim();
+        }
     }
     void Operate();
     void Check();
@@ -233,22 +243,26 @@ class Rig : public IEventTarget {
             // life leaves is checked soon after it.
             int64_t change = Pick(0, 1) == 0 ? Now() + Pick(0, 3000) : kNever;
             for (int64_t end = Now() + Pick(500, 4000); Now() < end && !g_stop;) {
-                if (so->m_claimed == 0 && Pick(0, 31) == 0)
+                if (so->m_claimed == 0 && Pick(0, 31) == 0) {
                     Claim();
+                }
                 if (Now() >= change) {
                     ChangeLife(Pick(0, 4));
                     change = kNever;
                     end = std::min(end, Now() + Pick(100, 600));
                 }
                 Operate();
-                if (Pick(0, 3) == 0)
+                if (Pick(0, 3) == 0) {
                     SleepMs(Pick(1, 20));
+                }
             }
-            if (!g_stop)
+            if (!g_stop) {
                 Check();
+            }
         }
-        if (Pick(0, 1) == 0)
+        if (Pick(0, 1) == 0) {
             Close();
+        }
         Drop();
         finished = true;
     }
@@ -318,22 +332,26 @@ void Rig::Operate() {
     std::ranges::generate(text, [&] { return kChars[Pick(0, std::size(kChars) - 2)]; });
     std::ranges::generate(args, [&] { return static_cast<uint32_t>(rng() >> 33); });
     auto op = std::begin(kOperations);
-    while ((pick -= op->weight) >= 0)
+    while ((pick -= op->weight) >= 0) {
         ++op;
-    if (op->name == nullptr)
+    }
+    if (op->name == nullptr) {
         op->run(*this);
-    else
+    } else {
         Timed(op->name, kCallMs, [&] { return op->run(*this); });
+    }
 }
 
 // The display back for good: the monitor's view, then the picture after the final refresh.
 void Rig::Check() {
     hold = true;
-    while (Now() - PluggedSince() < kHeldMs)
+    while (Now() - PluggedSince() < kHeldMs) {
         SleepMs(10);
+    }
     if (foreign) {  // a refused OpenService leaves Claimed, the link and the monitor agreeing
-        if (so->m_claimed != 0 && (!so->m_port.IsOpen() || so->m_monitorEnded != 0))
+        if (so->m_claimed != 0 && (!so->m_port.IsOpen() || so->m_monitorEnded != 0)) {
             Fail("a refused OpenService left Claimed 1 without a link or monitor");
+        }
         Open(false, device);
     }
     // A claim that had no answer (firmware 0) learnt nothing of the display: it is claimed
@@ -346,24 +364,27 @@ void Rig::Check() {
         return Fail("ClaimDevice with the display attached: ResultCodeExtended ",
                     so->m_resultCodeExtended);
     }
-    while (Now() - std::max(PluggedSince(), monitorStart) < kHeldMs)
+    while (Now() - std::max(PluggedSince(), monitorStart) < kHeldMs) {
         SleepMs(10);
+    }
     std::unique_lock lock(mutex);
     const auto seen = events;
     const auto states = std::exchange(cable, {cable.back()});
     lock.unlock();
     int32_t last = kOnline;  // the state the monitor assumes when it starts
     for (auto [at, status] : seen) {
-        if (status == last)
+        if (status == last) {
             Fail("SOStatusUpdate ", status, " twice, at ", at);
+        }
         last = status;
     }
     for (size_t i = 0; i < states.size(); ++i) {
         const int64_t from = std::max(states[i].first, monitorStart);
         const int64_t to = i + 1 < states.size() ? states[i + 1].first : Now();
         int32_t reported = kOnline;
-        for (auto [at, status] : seen)
+        for (auto [at, status] : seen) {
             reported = at < to ? status : reported;
+        }
         if (to - from >= kHeldMs && reported != (states[i].second ? kOnline : kOffline)) {
             Fail(states[i].second ? "plugged" : "pulled", " from ", from, " to ", to,
                  " ms, reported ", reported);
@@ -383,8 +404,9 @@ void Rig::Check() {
     Enable(1);
     SleepMs(50);  // a step that was already running ends
     int32_t window = so->m_currentWindow;
-    if (window < 0 || window >= kWindowCount || so->m_windows[window].active != 1)
+    if (window < 0 || window >= kWindowCount || so->m_windows[window].active != 1) {
         window = 0;
+    }
     Timed("RefreshWindow", kCallMs, [&] { return so->RefreshWindow(window, nullptr); });
 
     const std::vector<std::string> shown = sim->ScreenLines();
@@ -396,10 +418,12 @@ void Rig::Check() {
     BusyFlagGuard screen(so->m_screenLock, so->Clock());
     for (int r = 0; r < so->m_deviceRows; ++r) {
         std::string own;
-        for (int c = 0; c < so->m_deviceColumns; ++c)
+        for (int c = 0; c < so->m_deviceColumns; ++c) {
             own += displaysim::Utf8(so->m_screen[r * kScreenColumns + c].code[0] & mask);
-        if (own != shown[r])
+        }
+        if (own != shown[r]) {
             return Fail("row ", r, " shows \"", shown[r], "\", the screen picture \"", own, "\"");
+        }
     }
     sim->ClearReceived();
     hold = false;
@@ -412,8 +436,9 @@ void Cables(std::vector<std::unique_ptr<Rig>>& rigs, uint64_t seed, std::atomic<
         for (size_t i = 0; i < rigs.size(); ++i) {
             Rig& rig = *rigs[i];
             const bool plugged = rig.PluggedSince() != kNever;
-            if (Now() < next[i] || (plugged ? rig.hold.load() : Now() < rig.replugAfter))
+            if (Now() < next[i] || (plugged ? rig.hold.load() : Now() < rig.replugAfter)) {
                 continue;
+            }
             rig.Plug(!plugged);
             next[i] = Now() + std::uniform_int_distribution<int64_t>(
                                   plugged ? kHeldMs : 50, plugged ? 2 * kHeldMs : 2500)(rng);
@@ -433,8 +458,9 @@ int Run(int seconds, unsigned long long seed) {
     std::atomic<bool> cablesDone{false};
     std::thread cables(Cables, std::ref(rigs), seed, std::ref(cablesDone));
     std::vector<std::thread> threads;
-    for (auto& rig : rigs)
+    for (auto& rig : rigs) {
         threads.emplace_back([&rig, seed, deadline] { rig->Run(seed, deadline); });
+    }
     // The watchdog: a call that never returns ends the run with its name.
     while (std::any_of(rigs.begin(), rigs.end(), [](auto& rig) { return !rig->finished; })) {
         SleepMs(100);
@@ -446,16 +472,18 @@ int Run(int seconds, unsigned long long seed) {
             }
         }
     }
-    for (std::thread& t : threads)
+    for (std::thread& t : threads) {
         t.join();
+    }
     cablesDone = true;
     cables.join();
     // Late timer callbacks of the released objects would run now, under the sanitizers' eyes;
     // the monitor threads end before the platforms they count on go.
     SleepMs(1000);
     for (auto& rig : rigs) {
-        while (rig->platform.threads.Running() != 0)
+        while (rig->platform.threads.Running() != 0) {
             SleepMs(10);
+        }
     }
     std::printf(
         "miraxld_stress: seed %llu, %d s, %zu displays: %lld operations, %lld schedules, "

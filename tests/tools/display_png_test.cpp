@@ -48,8 +48,9 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
         so->m_maximumX = row.maximumX;
         so->m_maximumY = row.maximumY;
         so->m_commandFamily = row.family;
-        for (const auto& [at, text, attribute] : row.texts)
+        for (const auto& [at, text, attribute] : row.texts) {
             so->DisplayTextAt(at, 0, text, attribute, nullptr);
+        }
         if (row.bitmap) {
             platform.files.Put(u"C:\\logo.bmp", ReadTestFile(row.bitmap));
             int32_t rc = -1;
@@ -94,10 +95,12 @@ TEST_F(DisplayPngTest, RasterEndsAtTheMarkBeforeTheNextCommand) {
         displaysim::DisplaySimulator kt910(config);
         kt910.Receive(row.sent.data(), row.sent.size(), 0);
         const auto face = kt910.FaceAt(0);
-        for (const auto& [x, y] : row.lit)
+        for (const auto& [x, y] : row.lit) {
             EXPECT_TRUE(face.graphic.Lit(x, y)) << x << "," << y;
-        for (const auto& [x, y] : row.dark)
+        }
+        for (const auto& [x, y] : row.dark) {
             EXPECT_FALSE(face.graphic.Lit(x, y)) << x << "," << y;
+        }
         EXPECT_EQ(kt910.ScreenLines()[0].substr(0, row.line0.size()), row.line0);
     }
 }

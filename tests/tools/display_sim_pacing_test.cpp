@@ -41,8 +41,9 @@ TEST(DisplaySimPacing, BurstTakesTenBitTimesPerByte) {
         auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
         auto device = PacedDevice(sim, clock, row.baud);
         const int64_t start = clock.NowMs();
-        for (int i = 0; i < row.bytes; ++i)
+        for (int i = 0; i < row.bytes; ++i) {
             device->WriteByte('A' + i % 20);
+        }
         const double wireMs = row.bytes * 10.0 * 1000.0 / row.baud;
         EXPECT_NEAR(static_cast<double>(clock.NowMs() - start), wireMs, wireMs * row.tolerance)
             << row.baud << " baud, real clock " << row.realClock;
@@ -54,11 +55,13 @@ TEST(DisplaySimPacing, ReplyReadableAsItsBytesArrive) {
     VirtualClock clock;
     auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
     auto device = PacedDevice(sim, clock, 9600);
-    for (uint8_t b : CMD_QUERY_VERSION)
+    for (uint8_t b : CMD_QUERY_VERSION) {
         device->WriteByte(b);
+    }
     const int64_t asked = clock.NowMs();
-    while (device->InputCount() < 5 && clock.NowMs() - asked < 100)
+    while (device->InputCount() < 5 && clock.NowMs() - asked < 100) {
         clock.SleepMs(1);
+    }
     // The default display answers "13000" after 2 ms, then five bytes take 1.04 ms each.
     EXPECT_EQ(clock.NowMs() - asked, 8);
     uint8_t reply[8] = {};

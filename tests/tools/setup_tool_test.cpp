@@ -51,8 +51,9 @@ struct MemoryHost : ISetupHost {
 Outcome Type(ISetupHost& host, const std::string& line) {
     std::vector<std::u16string> args;
     std::istringstream words(line);
-    for (std::string word; words >> std::quoted(word, '\'', '\0');)
+    for (std::string word; words >> std::quoted(word, '\'', '\0');) {
         args.push_back(Utf8ToUtf16(word));
+    }
     const ParsedCommand parsed = ParseArguments(args);
     return parsed.error.empty() ? RunEntryCommand(host, parsed.command)
                                 : Outcome{kExitRefused, {}, parsed.error};
@@ -63,8 +64,9 @@ std::string Written(const MemoryHost& before, const MemoryHost& after) {
     std::map<std::string, std::string> views;
     for (const auto& [view, entries] : after.views) {
         for (const DeviceEntry& entry : entries) {
-            if (std::ranges::count(before.views.at(view), entry) != 0)
+            if (std::ranges::count(before.views.at(view), entry) != 0) {
                 continue;
+            }
             std::string text = Utf16ToUtf8(entry.name) + " ";
             for (const EntryValue& v : entry.values) {
                 text +=
@@ -75,8 +77,9 @@ std::string Written(const MemoryHost& before, const MemoryHost& after) {
         }
     }
     std::string text;
-    for (const auto& [entry, in] : views)
+    for (const auto& [entry, in] : views) {
         text += in + " " + entry + "\n";
+    }
     return text;
 }
 
