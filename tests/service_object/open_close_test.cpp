@@ -68,15 +68,16 @@ TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanT
     ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
     for (const auto& row : rows) {
         so.m_windows[3].width = row.width;
-        EXPECT_EQ(Read(so, 5002), row.reads) << "width " << row.width;
-        EXPECT_EQ(so.m_windows[3].width, row.reads) << "the read narrows the window";
+        // The read narrows the window.
+        EXPECT_EQ(std::pair(Read(so, 5002), so.m_windows[3].width),
+                  std::pair(row.reads, row.reads));
     }
     EXPECT_EQ(so.m_windows[0].width, 20) << "only the current window narrows";
     so.m_windows[3].marqueeUnitWait = 555;
     EXPECT_EQ(Read(so, 5015), 555);
     so.m_firmwareVersion = 236000;
-    EXPECT_EQ(Read(so, 5009), 236000);
-    EXPECT_EQ(so.m_deviceDescriptors, 236000) << "the read copies the version";
+    // The read copies the version.
+    EXPECT_EQ(std::pair(Read(so, 5009), so.m_deviceDescriptors), std::pair(236000, 236000));
     EXPECT_EQ(so.SetPropertyNumber(5003, 5), 0);  // only five window records
     EXPECT_EQ(std::pair(Read(so, 6), Read(so, 5003)), std::pair(106, 3));
     EXPECT_EQ(so.SetPropertyNumber(2, 7), 106);  // no such property to write
@@ -123,9 +124,9 @@ TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
         so.m_resultCode = 111;
         so.m_resultCodeExtended = 10004;
         int32_t rc = -1;
-        EXPECT_EQ(row.call(so, &rc), 0);
-        EXPECT_EQ(std::pair(rc, so.m_resultCode), std::pair(0, 0));
-        EXPECT_EQ(so.m_resultCodeExtended, row.clearsExtended ? 0 : 10004);
+        const HResult hr = row.call(so, &rc);
+        EXPECT_EQ(std::tuple(hr, rc, so.m_resultCode, so.m_resultCodeExtended),
+                  std::tuple(0, 0, 0, row.clearsExtended ? 0 : 10004));
     }
     // The statistics and the firmware comparison leave their outputs, even ResultCode, alone.
     so.m_resultCode = 106;
