@@ -1,25 +1,14 @@
 // The port monitor thread over a claimed simulated display: the port vanishing and returning,
 // the modem lines, the events, the loader's hold on the link and the stop handshake. Passes run
 // one at a time: the thread waits at its pass sleep until the test lets exactly one pass go.
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <string>
-#include <thread>
 #include <tuple>
-#include <utility>
-#include <vector>
 
-#include "display_sim.h"
-#include "doubles/test_platform.h"
-#include "service_object/pos_ldisplay.h"
+#include "service_object/claim_fixture.h"
 #include "transport/port_monitor.h"
 
-namespace miraxld {
+namespace miraxld::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -27,7 +16,7 @@ constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
 // The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
 // reports its end.
-class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
+class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
   public:
     IClock& Clock() override { return *this; }
     IThreadStarter& Threads() override { return *this; }
@@ -86,7 +75,6 @@ class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
 const Listing kUnreadable = {u"<no key>"};
-const std::u16string kKey = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 
 class PortMonitorTest : public ::testing::Test {
   protected:
@@ -109,25 +97,20 @@ class PortMonitorTest : public ::testing::Test {
     void Claim(std::string model = "KT110", int firmware = 13000, Listing listed = {u"COM6"}) {
         List(listed);
         const std::u16string device(model.begin(), model.end());
-        displaysim::SimConfig config;
-        config.model = model;
-        config.firmware = firmware;
-        sim = std::make_shared<displaysim::DisplaySimulator>(config);
+        sim = std::make_shared<displaysim::DisplaySimulator>(Sim(model, firmware));
         // The controls outlive simulators and may be found again at a reused address.
         Controls([](auto& c) {
             c.portMissing = false, c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
             c.modemBits = kModemDsrOn | kModemCtsOn;
         });
         platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
-        platform.registry.SetString(kKey + device, u"", u"MIRAXLD.POSLDisplay.1");
-        platform.registry.SetString(kKey + device, u"Port", u"COM6");
-        platform.registry.SetString(kKey + device, u"BaudRate", u"19200");
-        const int started = platform.threads.Started();
+        platform.registry.SetString(kDeviceBranch + device, u"", kOwnProgId);
+        platform.registry.SetString(kDeviceBranch + device, u"Port", u"COM6");
+        platform.registry.SetString(kDeviceBranch + device, u"BaudRate", u"19200");
         so = std::make_unique<CPOSLDisplay>(platform);
         ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
         int32_t rc = -1;
         ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
-        ASSERT_EQ(platform.threads.Started(), started + 1);
     }
 
     int Opens() {
@@ -168,7 +151,7 @@ class PortMonitorTest : public ::testing::Test {
     }
 
     MonitorPlatform platform;
-    testing::RecordingEventTarget target;
+    RecordingEventTarget target;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
     std::unique_ptr<CPOSLDisplay> so;
 };
@@ -226,9 +209,7 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
             Controls([&](auto& c) { c.portMissing = row.portMissing; });
             Lines(row.modemAvailable, row.bits);
             ASSERT_TRUE(platform.Step());
-            int32_t powerState = 0;
-            so->GetPropertyNumber(14, &powerState);  // PowerState
-            EXPECT_EQ(std::tuple(powerState, so->m_linkPowerState.load(), Events(),
+            EXPECT_EQ(std::tuple(Read(*so, 14), so->m_linkPowerState.load(), Events(),
                                  so->m_port.IsOpen(), Opens()),
                       std::tuple(row.state, row.state, row.events, row.open, row.opens));
         }
@@ -318,7 +299,8 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         {[this] { so->OpenService(u"", u"KT110", &target, nullptr); }, 0},
         {[this] {
              // Refused, the re-open has still stopped the claim's monitor and closed its link.
-             platform.registry.SetString(kKey + u"KT110", u"", u"Other.SO");
+             platform.registry.SetString(kDeviceBranch + std::u16string(u"KT110"), u"",
+                                         u"Other.SO");
              EXPECT_EQ(so->OpenService(u"", u"KT110", &target, nullptr), 106);
          },
          0},
@@ -369,4 +351,4 @@ TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers)
 }
 
 }  // namespace
-}  // namespace miraxld
+}  // namespace miraxld::testing
