@@ -39,7 +39,8 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
                               QueryParameter(0x1F), CMD_INITIALIZE});
     const Bytes kKt910 = Cat({CMD_QUERY_VERSION, kListed, CMD_QUERY_CODEPAGES_EX, CMD_INITIALIZE});
     const Values k2x20 = {{u"DeviceRows", u"2"}, {u"DeviceColumns", u"20"}};
-    displaysim::SimConfig kt910 = Sim("KT910", 226000), kt310 = Sim("KT310", 102), listed;
+    displaysim::SimConfig kt910 = Sim("KT910", 226000), kt310 = Sim("KT310", 102), listed, silent;
+    silent.silent = true;
     kt910.activeTable = 2;
     displaysim::SimConfig kt910Font = kt910, kt310Unlisted = kt310, gq310 = Sim("GQ310", 18300);
     kt910Font.doubleByteFont = 4;
@@ -71,7 +72,7 @@ TEST(Claim, EachFamilyLearnsVersionCodePagesAndGeometry) {
          u"437,", 437, 437, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup, CMD_INITIALIZE}), 1200},
         // 1 ms sleeps end the version wait at 288 ms: short enough to ask for the list.
-        {"silent KT110: nothing learnt", {}, u"", {.silent = true}, 0, {{0, -1, -1}}, u"", 1252,
+        {"silent KT110: nothing learnt", {}, u"", silent, 0, {{0, -1, -1}}, u"", 1252,
          1252, 0, 2, 20,
          Cat({CMD_QUERY_VERSION, CMD_INITIALIZE, CMD_QUERY_CODEPAGES, kSetup, CMD_INITIALIZE}), 800},
         {"KT110 early firmware: built-in table after the readiness answer", {}, u"1d9c_0a01",
@@ -163,6 +164,8 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
         int tickMs = 1;  // sleeps rounded up to this timer resolution
     };
     const Values kCom3 = {{u"Port", u"COM3"}, {u"BaudRate", u"9600"}};
+    displaysim::SimConfig silent;
+    silent.silent = true;
     // clang-format off
     const Row rows[] = {
         {"no Port", kOwnProgId, {{u"BaudRate", u"9600"}}, false, {}, false, false, 10002, {}, 0},
@@ -176,7 +179,7 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
         {"KT710 without readiness answer", kOwnProgId, kCom3, false, Sim("KT710", 0, {"ready"}),
          false, false, 10006, Cat({CMD_READY_QUERY, CMD_INITIALIZE}), 3000},
         // 15 ms ticks stretch a silent display's version wait to 300 ms: the registry route.
-        {"silent KT110 on a coarse timer", kOwnProgId, kCom3, false, {.silent = true}, false, false,
+        {"silent KT110 on a coarse timer", kOwnProgId, kCom3, false, silent, false, false,
          10006, Cat({CMD_QUERY_VERSION, CMD_READY_QUERY, CMD_INITIALIZE}), 3000, 15},
         {"no brand", kOwnProgId, {}, true, {}, false, true, 10007, Cat({CMD_QUERY_VERSION}), 300},
     };
