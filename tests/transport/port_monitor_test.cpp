@@ -24,17 +24,16 @@ class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
     void SleepMs(int ms) override {
         if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
             std::unique_lock lock(m_mutex);
-            ++m_arrivals;
+            m_parked = true;
             m_changed.notify_all();
-            m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+            m_changed.wait(lock, [&] { return m_open || !m_parked; });
         }
         clock.SleepMs(ms);
     }
     bool Start(std::function<void()> body) override {
         {
             std::lock_guard lock(m_mutex);
-            m_arrivals = m_granted = 0;
-            m_open = m_finished = false;
+            m_parked = m_open = m_finished = false;
         }
         return threads.Start([this, body = std::move(body)] {
             m_monitor = std::this_thread::get_id();
@@ -46,15 +45,15 @@ class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
     // Lets one pass run; true once the thread waits before the next one or has ended.
     bool Step() {
         std::unique_lock lock(m_mutex);
-        auto waiting = [&] { return m_finished || m_arrivals > m_granted; };
+        auto waiting = [&] { return m_finished || m_parked; };
         if (!m_changed.wait_for(lock, kPatience, waiting) || m_finished) {
             return false;
         }
-        ++m_granted;
+        m_parked = false;
         m_changed.notify_all();
         return m_changed.wait_for(lock, kPatience, waiting);
     }
-    void Open() { Raise(m_open); }  // lets every pass run
+    void Release() { Raise(m_open); }  // lets every pass run
     bool WaitFinished() {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, kPatience, [&] { return m_finished; });
@@ -69,8 +68,7 @@ class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
     std::atomic<std::thread::id> m_monitor;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    int64_t m_arrivals = 0, m_granted = 0;
-    bool m_open = false, m_finished = false;
+    bool m_parked = false, m_open = false, m_finished = false;
 };
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
@@ -78,39 +76,25 @@ const Listing kUnreadable = {u"<no key>"};
 
 class PortMonitorTest : public ::testing::Test {
   protected:
-    ~PortMonitorTest() override {
-        Stop();
-        // The starter's bookkeeping runs after the body; it ends before the platform goes.
-        for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
-            std::this_thread::sleep_for(1ms);
-        }
-    }
+    ~PortMonitorTest() override { Stop(); }
 
     // Runs `f` on the simulated device's controls under their lock.
     template <typename F>
     auto Controls(F f) {
-        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
+        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(rig.sim.get());
         std::lock_guard lock(c.mutex);
         return f(c);
     }
     // With `listed` in SERIALCOMM, opens and claims the device named `model` on COM6 at 19200 baud.
     void Claim(std::string model = "KT110", int firmware = 13000, Listing listed = {u"COM6"}) {
         List(listed);
-        const std::u16string device(model.begin(), model.end());
-        sim = std::make_shared<displaysim::DisplaySimulator>(Sim(model, firmware));
+        rig.Setup(Sim(model, firmware), kOwnProgId, {{u"Port", u"COM6"}, {u"BaudRate", u"19200"}});
         // The controls outlive simulators and may be found again at a reused address.
         Controls([](auto& c) {
-            c.portMissing = false, c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
+            c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
             c.modemBits = kModemDsrOn | kModemCtsOn;
         });
-        platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
-        platform.registry.SetString(kDeviceBranch + device, u"", kOwnProgId);
-        platform.registry.SetString(kDeviceBranch + device, u"Port", u"COM6");
-        platform.registry.SetString(kDeviceBranch + device, u"BaudRate", u"19200");
-        so = std::make_unique<CPOSLDisplay>(platform);
-        ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
-        int32_t rc = -1;
-        ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
+        ASSERT_EQ(rig.Claim(), 0);
     }
 
     int Opens() {
@@ -143,17 +127,17 @@ class PortMonitorTest : public ::testing::Test {
 
     void Stop() {
         if (so) {
-            platform.Open();
+            platform.Release();
             so->CloseService(nullptr);
             EXPECT_TRUE(platform.WaitFinished());
             so.reset();
         }
     }
 
-    MonitorPlatform platform;
-    RecordingEventTarget target;
-    std::shared_ptr<displaysim::DisplaySimulator> sim;
-    std::unique_ptr<CPOSLDisplay> so;
+    ClaimRigOn<MonitorPlatform> rig;
+    MonitorPlatform& platform = rig.platform;
+    RecordingEventTarget& target = rig.target;
+    std::unique_ptr<CPOSLDisplay>& so = rig.so;
 };
 
 TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
@@ -264,7 +248,7 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
             std::this_thread::sleep_for(1ms);
         }
         if (so->m_monitorRun.load() != 0) {
-            platform.Open();  // let the old thread run free, so that the test can end
+            platform.Release();  // let the old thread run free, so that the test can end
             caller.join();
             FAIL() << "the claim's monitor still runs";
         }
@@ -344,7 +328,7 @@ TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers)
     ASSERT_EQ(so->SetPropertyNumber(5014, 3), 0);  // MarqueeType left
     ASSERT_EQ(platform.timers.Active().size(), 1u);
 
-    platform.Open();
+    platform.Release();
     so.reset();
     EXPECT_TRUE(platform.WaitFinished()) << "the monitor thread outlived the object";
     EXPECT_TRUE(platform.timers.Active().empty()) << "a window timer outlived the object";
