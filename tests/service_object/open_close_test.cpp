@@ -130,13 +130,11 @@ TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
     }
     // The statistics and the firmware comparison leave their outputs, even ResultCode, alone.
     so.m_resultCode = 106;
-    int32_t rc = -5;
-    EXPECT_EQ(so.UpdateStatistics(u"x", &rc), 0);
-    EXPECT_EQ(std::pair(rc, so.m_resultCode), std::pair(-5, 106));
+    int32_t rc = -5, result = -9;
     std::u16string buffer = u"untouched";
+    EXPECT_EQ(so.UpdateStatistics(u"x", &rc), 0);
     EXPECT_EQ(so.RetrieveStatistics(&buffer), 0);
-    EXPECT_EQ(buffer, u"untouched");
-    int32_t result = -9;
+    EXPECT_EQ(std::tuple(rc, so.m_resultCode, buffer), std::tuple(-5, 106, u"untouched"));
     EXPECT_EQ(so.CompareFirmwareVersion(u"fw.bin", &result), 0);
     EXPECT_EQ(std::pair(result, so.m_resultCode), std::pair(-9, 0));
 }
