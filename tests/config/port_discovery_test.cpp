@@ -1,4 +1,3 @@
-// Choosing the port of a USB display by the search in catalogue order.
 #include <gtest/gtest.h>
 
 #include "config/model_catalogue.h"

@@ -1,4 +1,3 @@
-// The event sink against a Control Object that knows only some of the event names.
 #include "events/event_sink.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The port monitor thread over a claimed simulated display: the port vanishing and returning,
-// the modem lines, the events, the loader's hold on the link and the stop handshake. Passes run
-// one at a time: the thread waits at its pass sleep until the test lets exactly one pass go.
+// The port monitor over a claimed simulated display, its passes let go one at a time.
 #include <condition_variable>
 #include <functional>
 #include <tuple>
