@@ -192,9 +192,8 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
             rig.AttachUsb(u"1d9c_0a01", u"COM5");
         }
         rig.Setup(row.display, row.progId, row.values, row.portMissing);
-        if (row.unsetBrand) {
-            rig.so->m_brand = 0xFFFF;  // as if OpenService had never assigned one
-        }
+        // As if OpenService had never assigned a brand.
+        rig.so->m_brand = row.unsetBrand ? 0xFFFF : rig.so->m_brand;
         const auto realStart = std::chrono::steady_clock::now();
         const int32_t rc = rig.Claim(0);
         EXPECT_GE(rig.claimMs, row.minMs);

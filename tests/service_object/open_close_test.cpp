@@ -57,12 +57,10 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
 
 TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanTwenty) {
     // A model the catalogue does not know keeps the registry's geometry.
-    for (auto [name, value] : {std::pair{u"", u"MIRAXLD.POSLDisplay.1"},
-                               {u"DeviceModel", u"Mystery"},
-                               {u"DeviceRows", u"2"},
-                               {u"DeviceColumns", u"20"}}) {
-        rig.Key(u"Front", name, value);
-    }
+    rig.Key(u"Front", u"", kOwnProgId);
+    rig.Key(u"Front", u"DeviceModel", u"Mystery");
+    rig.Key(u"Front", u"DeviceRows", u"2");
+    rig.Key(u"Front", u"DeviceColumns", u"20");
     ASSERT_EQ(so.OpenService(u"LineDisplay", u"Front", nullptr, nullptr), 0);
     const struct { int32_t width, reads; } rows[] = {{40, 20}, {21, 20}, {20, 20}, {7, 7}, {0, 0}};
     ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
