@@ -116,6 +116,7 @@ class ClaimRigOn {
         if (so) {
             so->CloseService(nullptr);
         }
+        // The starter's bookkeeping runs after the body; it ends before the platform goes.
         for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
