@@ -10,8 +10,8 @@
 // - one SOStatusUpdate per power change: never the same state twice in a row nor the assumed
 //   start (2001); a cable state held kHeldMs (two 280 ms passes and slack) is the state last
 //   reported by its end; the last one reported is PowerState;
-// - once the display is back, the blink and marquee timers are stopped and a final refresh is
-//   made, the display shows the object's screen picture, character for character (reverse
+// - once the display is back, the blink and marquee timers are stopped and text written and
+//   refreshed, the display shows the object's screen picture, character for character (reverse
 //   video is not compared: a resend starts from the display's current reverse state).
 // A pull lasts kHeldMs at least and does not end while a claim runs or before two passes of
 // the monitor it starts: a pull no pass sees leaves a link whose device has gone, and the
@@ -400,14 +400,16 @@ void Rig::Check() {
             modeLost = false;  // sent now, it reaches the display
         }
     }
-    Enable(0);  // stops every blink and marquee timer
+    // Enabling again stops every blink and marquee timer and blanks both pictures; text on the
+    // whole display, held still, gives the comparison something to see.
+    Enable(0);
     Enable(1);
     SleepMs(50);  // a step that was already running ends
-    int32_t window = so->m_currentWindow;
-    if (window < 0 || window >= kWindowCount || so->m_windows[window].active != 1) {
-        window = 0;
-    }
-    Timed("RefreshWindow", kCallMs, [&] { return so->RefreshWindow(window, nullptr); });
+    Timed("CurrentWindow", kCallMs, [&] { return so->SetPropertyNumber(5003, 0); });
+    Timed("MarqueeType", kCallMs, [&] { return so->SetPropertyNumber(5014, 0); });
+    Timed("DisplayTextAt", kCallMs,
+          [&] { return so->DisplayTextAt(0, 0, u"Check" + text, 0, nullptr); });
+    Timed("RefreshWindow", kCallMs, [&] { return so->RefreshWindow(0, nullptr); });
 
     const std::vector<std::string> shown = sim->ScreenLines();
     if (so->m_deviceRows != sim->Rows() || so->m_deviceColumns != sim->Columns()) {
