@@ -15,12 +15,6 @@ template <typename T>
 class ComPtr {
   public:
     ComPtr() = default;
-    // Takes over a reference the caller already owns.
-    static ComPtr Adopt(T* raw) {
-        ComPtr p;
-        p.m_ptr = raw;
-        return p;
-    }
     ComPtr(const ComPtr& other) : m_ptr(other.m_ptr) {
         if (m_ptr != nullptr) {
             m_ptr->AddRef();

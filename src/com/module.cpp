@@ -13,10 +13,6 @@ std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
 }  // namespace
 
-HMODULE ModuleHandle() {
-    return g_module;
-}
-
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

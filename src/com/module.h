@@ -8,7 +8,6 @@
 
 namespace miraxld::com {
 
-HMODULE ModuleHandle();
 // Full path of MIRAXLD.dll as it was loaded (for InprocServer32 and the type library).
 std::wstring ModulePath();
 

@@ -31,7 +31,6 @@ class RegistryReader {
     // The number of the SERIALCOMM value whose data equals `portName`; 0 when none does.
     int FindSerialCommPort(std::u16string_view portName);
 
-    long LastStatus() const { return m_lastStatus; }
     IRegistry& Registry() { return m_registry; }
 
   private:

@@ -63,10 +63,6 @@ uint8_t LineParameter(const uint8_t (&table)[N], int line) {
 
 }  // namespace
 
-std::span<const CommandRecord> CommandCatalogue() {
-    return kCatalogue;
-}
-
 const CommandRecord* FindCommand(std::string_view name) {
     const auto* it = std::find_if(std::begin(kCatalogue), std::end(kCatalogue),
                                   [name](const CommandRecord& r) { return r.name == name; });

@@ -114,7 +114,6 @@ struct CommandRecord {
     CommandBytes bytes;
     int parameterBytes;  // parameter bytes that follow the prefix; -1 = variable length
 };
-std::span<const CommandRecord> CommandCatalogue();
 // The record of `name`, or null.
 const CommandRecord* FindCommand(std::string_view name);
 

@@ -39,10 +39,6 @@ std::u16string_view StripRoot(std::u16string_view path) {
     return {};
 }
 
-std::string Quote(std::u16string_view text) {
-    return Utf16ToUtf8(regtext::Quote(text));
-}
-
 }  // namespace
 
 namespace regtext {
@@ -203,18 +199,6 @@ RegistryTree RegistryTree::Parse(std::string_view utf8) {
     return tree;
 }
 
-std::string RegistryTree::Serialize() const {
-    std::string out = "Windows Registry Editor Version 5.00\n";
-    for (const Key& key : m_keys) {
-        out += "\n[HKEY_LOCAL_MACHINE\\" + Utf16ToUtf8(key.path) + "]\n";
-        for (const RegistryValue& value : key.values) {
-            out += (value.name.empty() ? std::string("@") : Quote(value.name)) + "=" +
-                   Quote(value.data) + "\n";
-        }
-    }
-    return out;
-}
-
 RegistryTree::Key* RegistryTree::Find(std::u16string_view keyPath) {
     keyPath = Trim(keyPath);
     for (Key& key : m_keys) {
@@ -270,10 +254,6 @@ void RegistryTree::DeleteValue(std::u16string_view keyPath, std::u16string_view 
         std::erase_if(key->values,
                       [&](const RegistryValue& value) { return SameName(value.name, valueName); });
     }
-}
-
-bool RegistryTree::KeyExists(std::u16string_view keyPath) const {
-    return Find(keyPath) != nullptr;
 }
 
 long RegistryTree::QueryString(std::u16string_view keyPath, std::u16string_view valueName,

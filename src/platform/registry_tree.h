@@ -28,14 +28,12 @@ class RegistryTree : public IRegistry {
   public:
     // Parses the text form; lines it does not understand are skipped.
     static RegistryTree Parse(std::string_view text);
-    std::string Serialize() const;
 
     void SetString(std::u16string_view keyPath, std::u16string_view valueName,
                    std::u16string_view data);
     void CreateKey(std::u16string_view keyPath);  // and its parents
     void DeleteKey(std::u16string_view keyPath);  // with everything below it
     void DeleteValue(std::u16string_view keyPath, std::u16string_view valueName);
-    bool KeyExists(std::u16string_view keyPath) const;
 
     long QueryString(std::u16string_view keyPath, std::u16string_view valueName,
                      std::u16string* data) override;

@@ -19,7 +19,6 @@ class BusyFlag {
             clock.SleepMs(pollMs);
         }
     }
-    bool TryAcquire() { return !m_flag.test_and_set(std::memory_order_acquire); }
     void Release() { m_flag.clear(std::memory_order_release); }
     bool IsSet() const { return m_flag.test(std::memory_order_acquire); }
     // Waits until the flag is clear without taking it.
