@@ -3,13 +3,10 @@
 namespace miraxld::testing {
 namespace {
 
+// A 2 x 5 display with window 1 over its second row.
 class BlinkTest : public DisplayTest {
   protected:
-    // A 2 x 5 display with window 1 over its second row.
-    void SetUpWindow() {
-        Open(u"KT110", 2, 5);
-        MakeWindow(1, 1, 0, 1, 5);
-    }
+    void SetUpWindow() { Open(u"KT110", 2, 5), MakeWindow(1, 1, 0, 1, 5); }
 };
 
 TEST_F(BlinkTest, BlinkingTextStartsOneTimerOfTheModelPeriodOutsideWindowZero) {

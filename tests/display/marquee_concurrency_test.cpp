@@ -2,11 +2,6 @@
 // steps never run at the same time, nor while a screen mode changes the display's size or the
 // character set changes.
 // Meant to be run under ThreadSanitizer as well.
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "display_fixture.h"
 
 namespace miraxld::testing {

@@ -1,6 +1,4 @@
 // UpdateFirmware against the simulator's two loaders on the virtual clock.
-#include <tuple>
-
 #include "service_object/claim_fixture.h"
 
 namespace miraxld::testing {
