@@ -30,22 +30,25 @@ class SimulatorProcess {
   public:
     explicit SimulatorProcess(const char* baud) {
         int out[2];
-        if (pipe(out) != 0)
+        if (pipe(out) != 0) {
             return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         char* argv[] = {const_cast<char*>(MIRAXLD_DISPLAY_SIM), const_cast<char*>("--baud"),
                         const_cast<char*>(baud), nullptr};
-        if (posix_spawn(&m_pid, MIRAXLD_DISPLAY_SIM, &actions, nullptr, argv, environ) != 0)
+        if (posix_spawn(&m_pid, MIRAXLD_DISPLAY_SIM, &actions, nullptr, argv, environ) != 0) {
             m_pid = -1;
+        }
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         std::string path;
         char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n')
+        while (read(out[0], &c, 1) == 1 && c != '\n') {
             path += c;
+        }
         close(out[0]);
         m_dir =
             std::filesystem::temp_directory_path() / ("miraxld-pty-" + std::to_string(getpid()));
@@ -85,13 +88,16 @@ void PtyBurstAtNineSixHundred(benchmark::State& state) {
     double takenMs = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < burst; ++i)
+        for (int i = 0; i < burst; ++i) {
             device->WriteByte(static_cast<uint8_t>('A' + i % 26));
+        }
         writeMs = MsSince(start);
-        for (uint8_t b : CMD_QUERY_VERSION)
+        for (uint8_t b : CMD_QUERY_VERSION) {
             device->WriteByte(b);
-        while (device->InputCount() == 0 && MsSince(start) < 60000)
+        }
+        while (device->InputCount() == 0 && MsSince(start) < 60000) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
         takenMs = MsSince(start);
         uint8_t drain[64];
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -127,8 +133,9 @@ void PtyHoldsBytes(benchmark::State& state) {
     double held = 0;
     for (auto _ : state) {
         const uint8_t block[256] = {'A'};
-        for (ssize_t n; (n = write(fd, block, sizeof block)) > 0;)
+        for (ssize_t n; (n = write(fd, block, sizeof block)) > 0;) {
             held += static_cast<double>(n);
+        }
     }
     close(fd);
     state.counters["bytes"] = held;

@@ -1,4 +1,3 @@
-// Choosing the port of a USB display by the search in catalogue order.
 #include <gtest/gtest.h>
 
 #include "config/model_catalogue.h"
@@ -45,12 +44,11 @@ TEST(PortDiscovery, UsbSearchTakesTheFirstAttachedInstanceInCatalogueOrder) {
         choice.vidPid = u"start";
         EXPECT_EQ(ChoosePort(reader, u"Front", kBrandOem, row.model, choice),
                   PortChoiceOutcome::kDone);
-        EXPECT_EQ(choice.portNumber, row.port);
-        EXPECT_EQ(choice.vidPid, row.vidPid);
-        EXPECT_EQ(choice.portListed, row.port != 0 ? 1 : 0);
-        if (row.port != 0) {
-            EXPECT_EQ(choice.baudRate, 9600u);  // USB displays always run at 9600
-            EXPECT_EQ(choice.portName, u"COM" + Utf16Decimal(row.port));
+        EXPECT_EQ(std::tuple(choice.portNumber, choice.vidPid, choice.portListed),
+                  std::tuple(row.port, row.vidPid, row.port != 0 ? 1 : 0));
+        if (row.port != 0) {  // USB displays always run at 9600
+            EXPECT_EQ(std::pair(choice.baudRate, choice.portName),
+                      std::pair(9600u, u"COM" + Utf16Decimal(row.port)));
         }
     }
 }

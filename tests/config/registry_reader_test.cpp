@@ -1,4 +1,3 @@
-// The number conversions of registry texts.
 #include <gtest/gtest.h>
 
 #include "config/registry_reader.h"

@@ -21,14 +21,12 @@ namespace {
 
 using namespace miraxld;
 
-struct Family {
+const struct {
     const char* model;       // also the device name
     const char16_t* usbKey;  // the last digit of an OEM display's USB product, else null
-};
-const Family kFamilies[] = {{"KT110", nullptr},  {"KT910", nullptr}, {"KT310", nullptr},
-                            {"GQ310", nullptr},  {"ZN610", nullptr}, {"KT710", nullptr},
-                            {"RMX910", nullptr}, {"KT110", u"1"},    {"KT910", u"3"},
-                            {"RMX110", u"5"},    {"RMX910", u"6"}};
+} kFamilies[] = {{"KT110", nullptr}, {"KT910", nullptr}, {"KT310", nullptr},  {"GQ310", nullptr},
+                 {"ZN610", nullptr}, {"KT710", nullptr}, {"RMX910", nullptr}, {"KT110", u"1"},
+                 {"KT910", u"3"},    {"RMX110", u"5"},   {"RMX910", u"6"}};
 // The virtual clock, and no monitor thread: the claim is all there is.
 class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
   public:
@@ -70,7 +68,7 @@ bool Offered(int32_t page, const std::string& listed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const Family& family =
+    const auto& family =
         kFamilies[input.ConsumeIntegralInRange<size_t>(0, std::size(kFamilies) - 1)];
     const std::u16string device(family.model, family.model + std::strlen(family.model));
     FuzzPlatform platform;

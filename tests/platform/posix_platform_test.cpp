@@ -35,8 +35,7 @@ fs::path ScratchDirectory(const std::string& name, const char* variable, const c
     return dir;
 }
 
-template <typename F>
-bool Eventually(F done, int tries = 400) {
+bool Eventually(const auto& done, int tries = 400) {
     for (; tries > 0 && !done(); --tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -48,7 +47,6 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
     const fs::path file = dir / "registry.reg";
     IRegistry& registry = SystemPlatform().Registry();
     std::u16string data;
-
     // No file yet: every key is missing.
     EXPECT_EQ(registry.QueryString(u"SOFTWARE\\X", u"", &data), kRegistryNotFound);
 
@@ -60,12 +58,11 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
            "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
            "\"\\\\Device\\\\Serial0\"=\"COM1\"\n";
     const std::u16string key = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KT110";
-    ASSERT_EQ(registry.QueryString(key, u"", &data), 0);
-    EXPECT_EQ(data, u"MIRAXLD.POSLDisplay.1");
-    ASSERT_EQ(registry.QueryString(u"software\\oleforretail\\serviceopos\\linedisplay\\kt110",
-                                   u"PORT", &data),
-              0);
-    EXPECT_EQ(data, u"COM3");
+    using Read = std::pair<long, std::u16string>;
+    EXPECT_EQ((Read{registry.QueryString(key, u"", &data), data}),
+              Read(0, u"MIRAXLD.POSLDisplay.1"));
+    const std::u16string lowerCase = u"software\\oleforretail\\serviceopos\\linedisplay\\kt110";
+    EXPECT_EQ((Read{registry.QueryString(lowerCase, u"PORT", &data), data}), Read(0, u"COM3"));
     EXPECT_EQ(registry.QueryString(key, u"BaudRate", &data), kRegistryNotFound);
 
     std::vector<std::u16string> names;
@@ -75,7 +72,6 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
     ASSERT_EQ(registry.EnumValues(u"HARDWARE\\DEVICEMAP\\SERIALCOMM", &values), 0);
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].name + u"=" + values[0].data, u"\\Device\\Serial0=COM1");
-
     // A value deleted in the file is gone at the next read.
     std::ofstream(file, std::ios::app) << "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
                                           "\"\\\\Device\\\\Serial0\"=-\n";
@@ -158,24 +154,23 @@ TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing
 // character, for what a code page cannot show, nothing for an unknown code page.
 TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     ICodePages& pages = SystemPlatform().CodePages();
-    struct Row {
+    const struct {
         int codePage;
         std::u16string text;
         std::string bytes;
-    };
-    const Row rows[] = {{1252, u"A\u20AC\u00E9", "A\x80\xE9"},
-                        {437, u"\u00E9\u2591", "\x82\xB0"},
-                        {850, u"\u00D8", "\x9D"},
-                        {866, u"\u0416", "\x86"},
-                        {1255, u"\u05D0", "\xE0"},
-                        {1256, u"\u0628", "\xC8"},
-                        {932, u"\u30A2A", "\x83\x41\x41"},
-                        {936, u"\u4E2D", "\xD6\xD0"},
-                        {1252, u"\u4E2D", "?"},
-                        {437, u"\u20AC", "?"},
-                        {12345, u"A", ""},
-                        {1252, u"", ""}};
-    for (const Row& row : rows) {
+    } rows[] = {{1252, u"A\u20AC\u00E9", "A\x80\xE9"},
+                {437, u"\u00E9\u2591", "\x82\xB0"},
+                {850, u"\u00D8", "\x9D"},
+                {866, u"\u0416", "\x86"},
+                {1255, u"\u05D0", "\xE0"},
+                {1256, u"\u0628", "\xC8"},
+                {932, u"\u30A2A", "\x83\x41\x41"},
+                {936, u"\u4E2D", "\xD6\xD0"},
+                {1252, u"\u4E2D", "?"},
+                {437, u"\u20AC", "?"},
+                {12345, u"A", ""},
+                {1252, u"", ""}};
+    for (const auto& row : rows) {
         EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
     }
 }
@@ -198,7 +193,6 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     const int after = shared->ticks.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(shared->ticks.load(), after);
-
     // Deleting a timer from inside its own callback must neither hang nor crash.
     shared->self = platform.Timers().Create(1, 1, [shared] {
         ++shared->selfTicks;

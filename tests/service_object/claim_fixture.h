@@ -108,13 +108,15 @@ inline int32_t Read(CPOSLDisplay& so, int32_t index) {
 }
 
 // One service object, its platform and its display; tables build one rig per row.
-class ClaimRig {
+template <class Platform>
+class ClaimRigOn {
   public:
-    ~ClaimRig() {
+    ~ClaimRigOn() {
         platform.Release();
         if (so) {
             so->CloseService(nullptr);
         }
+        // The starter's bookkeeping runs after the body; it ends before the platform goes.
         for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -159,7 +161,7 @@ class ClaimRig {
     }
     void Open(std::u16string_view device) {
         so = std::make_unique<CPOSLDisplay>(platform);
-        ASSERT_EQ(so->OpenService(u"LineDisplay", device, nullptr, nullptr), 0);
+        ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
     }
     // The claim's result; the virtual time it took goes to claimMs.
     int32_t Claim(int32_t timeout = 1000) {
@@ -171,11 +173,13 @@ class ClaimRig {
     }
     bool LinkOpen() const { return so->m_port.IsOpen(); }
 
-    ClaimPlatform platform;
+    Platform platform;
+    RecordingEventTarget target;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
     std::vector<PortOpen> opens;
     std::unique_ptr<CPOSLDisplay> so;
     int64_t claimMs = 0;
 };
+using ClaimRig = ClaimRigOn<ClaimPlatform>;
 
 }  // namespace miraxld::testing

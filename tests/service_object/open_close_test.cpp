@@ -57,26 +57,25 @@ TEST_F(OpenServiceTest, OpensWithTheModelGeometryAndEveryOpeningValue) {
 
 TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanTwenty) {
     // A model the catalogue does not know keeps the registry's geometry.
-    for (auto [name, value] : {std::pair{u"", u"MIRAXLD.POSLDisplay.1"},
-                               {u"DeviceModel", u"Mystery"},
-                               {u"DeviceRows", u"2"},
-                               {u"DeviceColumns", u"20"}}) {
-        rig.Key(u"Front", name, value);
-    }
+    rig.Key(u"Front", u"", kOwnProgId);
+    rig.Key(u"Front", u"DeviceModel", u"Mystery");
+    rig.Key(u"Front", u"DeviceRows", u"2");
+    rig.Key(u"Front", u"DeviceColumns", u"20");
     ASSERT_EQ(so.OpenService(u"LineDisplay", u"Front", nullptr, nullptr), 0);
     const struct { int32_t width, reads; } rows[] = {{40, 20}, {21, 20}, {20, 20}, {7, 7}, {0, 0}};
     ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
     for (const auto& row : rows) {
         so.m_windows[3].width = row.width;
-        EXPECT_EQ(Read(so, 5002), row.reads) << "width " << row.width;
-        EXPECT_EQ(so.m_windows[3].width, row.reads) << "the read narrows the window";
+        // The read narrows the window.
+        EXPECT_EQ(std::pair(Read(so, 5002), so.m_windows[3].width),
+                  std::pair(row.reads, row.reads));
     }
     EXPECT_EQ(so.m_windows[0].width, 20) << "only the current window narrows";
     so.m_windows[3].marqueeUnitWait = 555;
     EXPECT_EQ(Read(so, 5015), 555);
     so.m_firmwareVersion = 236000;
-    EXPECT_EQ(Read(so, 5009), 236000);
-    EXPECT_EQ(so.m_deviceDescriptors, 236000) << "the read copies the version";
+    // The read copies the version.
+    EXPECT_EQ(std::pair(Read(so, 5009), so.m_deviceDescriptors), std::pair(236000, 236000));
     EXPECT_EQ(so.SetPropertyNumber(5003, 5), 0);  // only five window records
     EXPECT_EQ(std::pair(Read(so, 6), Read(so, 5003)), std::pair(106, 3));
     EXPECT_EQ(so.SetPropertyNumber(2, 7), 106);  // no such property to write
@@ -85,6 +84,10 @@ TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanT
 }
 
 TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
+    int32_t data = 7, character = 0;
+    std::u16string text = u"keep";
+    so.m_windows[1].At(2, 3).code[0] = u'Q';
+    so.m_currentWindow = 1, so.m_cursorRow = 2, so.m_cursorColumn = 3;
     using Call = std::function<HResult(CPOSLDisplay&, int32_t*)>;
     const struct {
         const char* name;
@@ -95,47 +98,31 @@ TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
         {"COFreezeEvents", [](auto& s, auto rc) { return s.COFreezeEvents(true, rc); }, false},
         {"ClearDescriptors", [](auto& s, auto rc) { return s.ClearDescriptors(rc); }, false},
         {"DefineGlyph", [](auto& s, auto rc) { return s.DefineGlyph(1, u"x", rc); }, false},
-        {"DirectIO",
-         [](auto& s, auto rc) {
-             int32_t data = 7;
-             std::u16string text = u"keep";
-             const HResult hr = s.DirectIO(1, &data, &text, rc);
-             EXPECT_EQ(std::pair(data, text), std::pair(7, std::u16string(u"keep")));
-             return hr;
-         },
-         false},
+        {"DirectIO", [&](auto& s, auto rc) { return s.DirectIO(1, &data, &text, rc); }, false},
         {"SetDescriptor", [](auto& s, auto rc) { return s.SetDescriptor(1, 1, rc); }, true},
         {"ResetStatistics", [](auto& s, auto rc) { return s.ResetStatistics(u"", rc); }, true},
         {"SetBitmap", [](auto& s, auto rc) { return s.SetBitmap(1, u"a.bmp", 1, 1, 1, rc); }, true},
         {"ReadCharacterAtCursor",
-         [](auto& s, auto rc) {
-             s.m_windows[1].At(2, 3).code[0] = u'Q';
-             s.m_currentWindow = 1, s.m_cursorRow = 2, s.m_cursorColumn = 3;
-             int32_t character = 0;
-             const HResult hr = s.ReadCharacterAtCursor(&character, rc);
-             EXPECT_EQ(character, u'Q');
-             return hr;
-         },
-         true},
+         [&](auto& s, auto rc) { return s.ReadCharacterAtCursor(&character, rc); }, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         so.m_resultCode = 111;
         so.m_resultCodeExtended = 10004;
         int32_t rc = -1;
-        EXPECT_EQ(row.call(so, &rc), 0);
-        EXPECT_EQ(std::pair(rc, so.m_resultCode), std::pair(0, 0));
-        EXPECT_EQ(so.m_resultCodeExtended, row.clearsExtended ? 0 : 10004);
+        const HResult hr = row.call(so, &rc);
+        EXPECT_EQ(std::tuple(hr, rc, so.m_resultCode, so.m_resultCodeExtended),
+                  std::tuple(0, 0, 0, row.clearsExtended ? 0 : 10004));
     }
+    // DirectIO leaves its data alone; the character read is the one under the cursor.
+    EXPECT_EQ(std::tuple(data, text, character), std::tuple(7, u"keep", u'Q'));
     // The statistics and the firmware comparison leave their outputs, even ResultCode, alone.
     so.m_resultCode = 106;
-    int32_t rc = -5;
-    EXPECT_EQ(so.UpdateStatistics(u"x", &rc), 0);
-    EXPECT_EQ(std::pair(rc, so.m_resultCode), std::pair(-5, 106));
+    int32_t rc = -5, result = -9;
     std::u16string buffer = u"untouched";
+    EXPECT_EQ(so.UpdateStatistics(u"x", &rc), 0);
     EXPECT_EQ(so.RetrieveStatistics(&buffer), 0);
-    EXPECT_EQ(buffer, u"untouched");
-    int32_t result = -9;
+    EXPECT_EQ(std::tuple(rc, so.m_resultCode, buffer), std::tuple(-5, 106, u"untouched"));
     EXPECT_EQ(so.CompareFirmwareVersion(u"fw.bin", &result), 0);
     EXPECT_EQ(std::pair(result, so.m_resultCode), std::pair(-9, 0));
 }

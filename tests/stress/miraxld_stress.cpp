@@ -128,8 +128,7 @@ class Rig : public IEventTarget {
         return 0;
     }
 
-    template <class F>
-    int32_t Timed(const char* what, int64_t bound, F&& f) {
+    int32_t Timed(const char* what, int64_t bound, const auto& f) {
         const int64_t start = Now();
         hangsAt = start + bound + kHangMs;
         call = what;
@@ -141,8 +140,7 @@ class Rig : public IEventTarget {
         }
         return result;
     }
-    template <class... Parts>
-    void Fail(const Parts&... parts) {
+    void Fail(const auto&... parts) {
         std::ostringstream out;
         out << "FAIL [" << std::string(device.begin(), device.end()) << ", seed " << seed
             << ", schedule " << schedule << "] ";
@@ -416,13 +414,12 @@ void Rig::Check() {
         return Fail("DeviceRows x DeviceColumns ", so->m_deviceRows, "x", so->m_deviceColumns,
                     ", the display ", sim->Rows(), "x", sim->Columns());
     }
-    const bool unicode = so->m_codePage == 997 || so->m_unicodeMode == 1;
+    const int mask = so->m_codePage == 997 || so->m_unicodeMode == 1 ? 0xFFFF : 0xFF;
     BusyFlagGuard screen(so->m_screenLock, so->Clock());
     for (int r = 0; r < so->m_deviceRows; ++r) {
         std::string own;
         for (int c = 0; c < so->m_deviceColumns; ++c) {
-            const uint16_t code = so->m_screen[r * kScreenColumns + c].code[0];
-            own += displaysim::Utf8(unicode ? code : code & 0xFF);
+            own += displaysim::Utf8(so->m_screen[r * kScreenColumns + c].code[0] & mask);
         }
         if (own != shown[r]) {
             return Fail("row ", r, " shows \"", shown[r], "\", the screen picture \"", own, "\"");

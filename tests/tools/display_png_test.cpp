@@ -37,7 +37,6 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
         {"face_zn610_graphic.png", "ZN610", 3, 32, 480, 120, 2, {}, "frame_120x32.bmp", -3, -3, 0},
     };
     // clang-format on
-    const std::string data = MIRAXLD_TEST_DATA_DIR;
     const bool update = std::getenv("MIRAXLD_UPDATE_PNG") != nullptr;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reference);
@@ -58,12 +57,12 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
             so->DisplayBitmap(u"C:\\logo.bmp", 120, row.alignX, row.alignY, &rc);
             ASSERT_EQ(rc, 0);
         }
-        const std::string reference = data + "/" + row.reference;
+        const std::string reference = MIRAXLD_TEST_DATA_DIR "/" + std::string(row.reference);
         const std::string written = update ? reference : ::testing::TempDir() + row.reference;
-        const auto face = sim->FaceAt(platform.clock.NowMs() + row.msLater);
+        const auto face = displaysim::RenderFace(sim->FaceAt(platform.clock.NowMs() + row.msLater));
         std::string error;
         displaysim::Picture actual, expected;
-        ASSERT_TRUE(displaysim::WritePng(displaysim::RenderFace(face), written, &error)) << error;
+        ASSERT_TRUE(displaysim::WritePng(face, written, &error)) << error;
         ASSERT_TRUE(displaysim::ReadPng(written, &actual, &error)) << error;
         ASSERT_TRUE(displaysim::ReadPng(reference, &expected, &error)) << error;
         EXPECT_EQ(std::pair(actual.width, actual.height),

@@ -65,8 +65,8 @@ TEST(DisplaySimPacing, ReplyReadableAsItsBytesArrive) {
     // The default display answers "13000" after 2 ms, then five bytes take 1.04 ms each.
     EXPECT_EQ(clock.NowMs() - asked, 8);
     uint8_t reply[8] = {};
-    EXPECT_EQ(device->Read(reply, 8), 5);
-    EXPECT_EQ(std::string(reply, reply + 5), "13000");
+    EXPECT_EQ((std::pair{device->Read(reply, 8), std::string(reply, reply + 5)}),
+              std::pair(5, std::string("13000")));
 }
 
 }  // namespace

@@ -1,25 +1,12 @@
-// The port monitor thread over a claimed simulated display: the port vanishing and returning,
-// the modem lines, the events, the loader's hold on the link and the stop handshake. Passes run
-// one at a time: the thread waits at its pass sleep until the test lets exactly one pass go.
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
+// The port monitor over a claimed simulated display, its passes let go one at a time.
 #include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <string>
-#include <thread>
 #include <tuple>
-#include <utility>
-#include <vector>
 
-#include "display_sim.h"
-#include "doubles/test_platform.h"
-#include "service_object/pos_ldisplay.h"
+#include "service_object/claim_fixture.h"
 #include "transport/port_monitor.h"
 
-namespace miraxld {
+namespace miraxld::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -27,7 +14,7 @@ constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
 // The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
 // reports its end.
-class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
+class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
   public:
     IClock& Clock() override { return *this; }
     IThreadStarter& Threads() override { return *this; }
@@ -35,17 +22,16 @@ class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
     void SleepMs(int ms) override {
         if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
             std::unique_lock lock(m_mutex);
-            ++m_arrivals;
+            m_parked = true;
             m_changed.notify_all();
-            m_changed.wait(lock, [&] { return m_open || m_granted >= m_arrivals; });
+            m_changed.wait(lock, [&] { return m_open || !m_parked; });
         }
         clock.SleepMs(ms);
     }
     bool Start(std::function<void()> body) override {
         {
             std::lock_guard lock(m_mutex);
-            m_arrivals = m_granted = 0;
-            m_open = m_finished = false;
+            m_parked = m_open = m_finished = false;
         }
         return threads.Start([this, body = std::move(body)] {
             m_monitor = std::this_thread::get_id();
@@ -57,15 +43,15 @@ class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
     // Lets one pass run; true once the thread waits before the next one or has ended.
     bool Step() {
         std::unique_lock lock(m_mutex);
-        auto waiting = [&] { return m_finished || m_arrivals > m_granted; };
+        auto waiting = [&] { return m_finished || m_parked; };
         if (!m_changed.wait_for(lock, kPatience, waiting) || m_finished) {
             return false;
         }
-        ++m_granted;
+        m_parked = false;
         m_changed.notify_all();
         return m_changed.wait_for(lock, kPatience, waiting);
     }
-    void Open() { Raise(m_open); }  // lets every pass run
+    void Release() { Raise(m_open); }  // lets every pass run
     bool WaitFinished() {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, kPatience, [&] { return m_finished; });
@@ -80,54 +66,33 @@ class MonitorPlatform : public testing::TestPlatform, IClock, IThreadStarter {
     std::atomic<std::thread::id> m_monitor;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    int64_t m_arrivals = 0, m_granted = 0;
-    bool m_open = false, m_finished = false;
+    bool m_parked = false, m_open = false, m_finished = false;
 };
 
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
 const Listing kUnreadable = {u"<no key>"};
-const std::u16string kKey = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 
 class PortMonitorTest : public ::testing::Test {
   protected:
-    ~PortMonitorTest() override {
-        Stop();
-        // The starter's bookkeeping runs after the body; it ends before the platform goes.
-        for (int i = 0; i < 2000 && platform.threads.Running() != 0; ++i) {
-            std::this_thread::sleep_for(1ms);
-        }
-    }
+    ~PortMonitorTest() override { Stop(); }
 
     // Runs `f` on the simulated device's controls under their lock.
     template <typename F>
     auto Controls(F f) {
-        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(sim.get());
+        auto& c = displaysim::SimulatedSerialDevice::ControlsOf(rig.sim.get());
         std::lock_guard lock(c.mutex);
         return f(c);
     }
     // With `listed` in SERIALCOMM, opens and claims the device named `model` on COM6 at 19200 baud.
     void Claim(std::string model = "KT110", int firmware = 13000, Listing listed = {u"COM6"}) {
         List(listed);
-        const std::u16string device(model.begin(), model.end());
-        displaysim::SimConfig config;
-        config.model = model;
-        config.firmware = firmware;
-        sim = std::make_shared<displaysim::DisplaySimulator>(config);
+        rig.Setup(Sim(model, firmware), kOwnProgId, {{u"Port", u"COM6"}, {u"BaudRate", u"19200"}});
         // The controls outlive simulators and may be found again at a reused address.
         Controls([](auto& c) {
-            c.portMissing = false, c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
+            c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
             c.modemBits = kModemDsrOn | kModemCtsOn;
         });
-        platform.serialFactory = [this] { return displaysim::MakeDevice(sim, platform.clock); };
-        platform.registry.SetString(kKey + device, u"", u"MIRAXLD.POSLDisplay.1");
-        platform.registry.SetString(kKey + device, u"Port", u"COM6");
-        platform.registry.SetString(kKey + device, u"BaudRate", u"19200");
-        const int started = platform.threads.Started();
-        so = std::make_unique<CPOSLDisplay>(platform);
-        ASSERT_EQ(so->OpenService(u"LineDisplay", device, &target, nullptr), 0);
-        int32_t rc = -1;
-        ASSERT_EQ(so->ClaimDevice(1000, &rc), 0);
-        ASSERT_EQ(platform.threads.Started(), started + 1);
+        ASSERT_EQ(rig.Claim(), 0);
     }
 
     int Opens() {
@@ -152,7 +117,7 @@ class PortMonitorTest : public ::testing::Test {
     // its negated identifier.
     std::vector<int32_t> Events() {
         std::vector<int32_t> states;
-        for (auto [dispid, argument] : target.Take()) {
+        for (auto [dispid, argument] : rig.target.Take()) {
             states.push_back(dispid == 200 + kEventStatusUpdate ? argument : -dispid);
         }
         return states;
@@ -160,17 +125,16 @@ class PortMonitorTest : public ::testing::Test {
 
     void Stop() {
         if (so) {
-            platform.Open();
+            platform.Release();
             so->CloseService(nullptr);
             EXPECT_TRUE(platform.WaitFinished());
             so.reset();
         }
     }
 
-    MonitorPlatform platform;
-    testing::RecordingEventTarget target;
-    std::shared_ptr<displaysim::DisplaySimulator> sim;
-    std::unique_ptr<CPOSLDisplay> so;
+    ClaimRigOn<MonitorPlatform> rig;
+    MonitorPlatform& platform = rig.platform;
+    std::unique_ptr<CPOSLDisplay>& so = rig.so;
 };
 
 TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
@@ -226,9 +190,7 @@ TEST_F(PortMonitorTest, FollowsThePortAndTheLinesWithOneEventPerChange) {
             Controls([&](auto& c) { c.portMissing = row.portMissing; });
             Lines(row.modemAvailable, row.bits);
             ASSERT_TRUE(platform.Step());
-            int32_t powerState = 0;
-            so->GetPropertyNumber(14, &powerState);  // PowerState
-            EXPECT_EQ(std::tuple(powerState, so->m_linkPowerState.load(), Events(),
+            EXPECT_EQ(std::tuple(Read(*so, 14), so->m_linkPowerState.load(), Events(),
                                  so->m_port.IsOpen(), Opens()),
                       std::tuple(row.state, row.state, row.events, row.open, row.opens));
         }
@@ -247,8 +209,8 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
         so->m_port.Close();  // the loader's pause between its close and its reopen
         Lines(true, 0);
         ASSERT_TRUE(platform.Step());
-        EXPECT_FALSE(so->m_port.IsOpen());  // not reopened at the claim's rate
-        EXPECT_EQ(Opens(), 1);
+        // Not reopened at the claim's rate.
+        EXPECT_EQ(std::pair(so->m_port.IsOpen(), Opens()), std::pair(false, 1));
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
         ASSERT_TRUE(platform.Step());
@@ -276,14 +238,14 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
         std::atomic<int> eventsAtReturn{-1};
         std::thread caller([&] {
             row.close ? so->CloseService(nullptr)
-                      : so->OpenService(u"LineDisplay", u"KT110", &target, nullptr);
-            eventsAtReturn = static_cast<int>(target.Count());
+                      : so->OpenService(u"LineDisplay", u"KT110", &rig.target, nullptr);
+            eventsAtReturn = static_cast<int>(rig.target.Count());
         });
         for (int i = 0; i < 2000 && so->m_monitorRun.load() != 0; ++i) {
             std::this_thread::sleep_for(1ms);
         }
         if (so->m_monitorRun.load() != 0) {
-            platform.Open();  // let the old thread run free, so that the test can end
+            platform.Release();  // let the old thread run free, so that the test can end
             caller.join();
             FAIL() << "the claim's monitor still runs";
         }
@@ -315,11 +277,12 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         int claimed;  // afterwards; -1: the object is gone
     } rows[] = {
         {[this] { so->CloseService(nullptr); }, 1},
-        {[this] { so->OpenService(u"", u"KT110", &target, nullptr); }, 0},
+        {[this] { so->OpenService(u"", u"KT110", &rig.target, nullptr); }, 0},
         {[this] {
              // Refused, the re-open has still stopped the claim's monitor and closed its link.
-             platform.registry.SetString(kKey + u"KT110", u"", u"Other.SO");
-             EXPECT_EQ(so->OpenService(u"", u"KT110", &target, nullptr), 106);
+             platform.registry.SetString(kDeviceBranch + std::u16string(u"KT110"), u"",
+                                         u"Other.SO");
+             EXPECT_EQ(so->OpenService(u"", u"KT110", &rig.target, nullptr), 106);
          },
          0},
         {[this] { so.reset(); }, -1},
@@ -332,7 +295,7 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
     for (const auto& row : rows) {
         Claim();
         bool entered = false, returned = false;
-        target.handler = [&] {
+        rig.target.handler = [&] {
             if (!std::exchange(entered, true)) {
                 row.handler();
                 returned = true;
@@ -340,7 +303,7 @@ TEST_F(PortMonitorTest, TheEventHandlerMayCloseReopenOrDropTheObject) {
         };
         List({});
         ASSERT_TRUE(platform.Step());
-        target.handler = nullptr;
+        rig.target.handler = nullptr;
         EXPECT_TRUE(returned);
         EXPECT_TRUE(platform.WaitFinished());
         EXPECT_EQ(Events(), std::vector<int32_t>{2003});
@@ -362,11 +325,11 @@ TEST_F(PortMonitorTest, ReleasingWithoutCloseServiceStopsTheMonitorAndTheTimers)
     ASSERT_EQ(so->SetPropertyNumber(5014, 3), 0);  // MarqueeType left
     ASSERT_EQ(platform.timers.Active().size(), 1u);
 
-    platform.Open();
+    platform.Release();
     so.reset();
     EXPECT_TRUE(platform.WaitFinished()) << "the monitor thread outlived the object";
     EXPECT_TRUE(platform.timers.Active().empty()) << "a window timer outlived the object";
 }
 
 }  // namespace
-}  // namespace miraxld
+}  // namespace miraxld::testing

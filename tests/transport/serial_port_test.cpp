@@ -12,19 +12,27 @@
 namespace miraxld {
 namespace {
 
+struct Script {
+    const char* what;
+    int polls;               // WaitForInput's; -1: IsLineActive
+    std::deque<int> counts;  // the first sample is taken before any sleep
+    std::deque<uint32_t> modem;
+    int sampleMs, result;
+    int64_t sleeps;
+};
+
 // Answers each InputCount and ModemStatus call with the next scripted value (0 once the script
 // runs out); a modem sample may also let time pass, as a slow driver call would.
 class ScriptedDevice : public testing::AbsentSerialDevice {
   public:
-    ScriptedDevice(testing::VirtualClock& clock, std::deque<int> counts, std::deque<uint32_t> modem,
-                   int sampleMs)
-        : m_clock(clock), m_counts(counts), m_modem(modem), m_sampleMs(sampleMs) {}
+    ScriptedDevice(testing::VirtualClock& clock, Script script)
+        : m_clock(clock), m_script(script) {}
     bool Open(int, uint32_t) override { return true; }
-    int InputCount() override { return Next(m_counts); }
+    int InputCount() override { return Next(m_script.counts); }
     bool ModemStatus(uint32_t* bits) override {
         ++samples;
-        m_clock.Advance(m_sampleMs);
-        *bits = Next(m_modem);
+        m_clock.Advance(m_script.sampleMs);
+        *bits = Next(m_script.modem);
         return true;
     }
     int samples = 0;
@@ -38,22 +46,12 @@ class ScriptedDevice : public testing::AbsentSerialDevice {
         return value;
     }
     testing::VirtualClock& m_clock;
-    std::deque<int> m_counts;
-    std::deque<uint32_t> m_modem;
-    int m_sampleMs;
+    Script m_script;
 };
 
 TEST(SerialPort, PollsOnVirtualTime) {
     const uint32_t dsr = kModemDsrOn, cts = kModemCtsOn;
-    struct Row {
-        const char* what;
-        int polls;               // WaitForInput's; -1: IsLineActive
-        std::deque<int> counts;  // the first sample is taken before any sleep
-        std::deque<uint32_t> modem;
-        int sampleMs, result;
-        int64_t sleeps;
-    };
-    const Row rows[] = {
+    const Script rows[] = {
         {"0 polls never sleep", 0, {}, {}, 0, 0, 0},
         {"0 polls, input there", 0, {3}, {}, 0, 3, 0},
         {"N sleeps with samples, then one more", 100, {}, {}, 0, 0, 101},
@@ -66,17 +64,17 @@ TEST(SerialPort, PollsOnVirtualTime) {
         // 140 ms a pass: the third starts at 280 ms, a fourth would start past 300 ms.
         {"slow samples end the passes early", -1, {}, {0, 0, 0, 0, 0, dsr, 0, 0}, 60, 1, 6},
     };
-    for (const Row& row : rows) {
+    for (const Script& row : rows) {
         SCOPED_TRACE(row.what);
         testing::VirtualClock clock;
-        auto device = std::make_unique<ScriptedDevice>(clock, row.counts, row.modem, row.sampleMs);
+        auto device = std::make_unique<ScriptedDevice>(clock, row);
         ScriptedDevice& script = *device;
         SerialPort port(std::move(device), clock);
         const auto poll = [&] {
             return row.polls < 0 ? port.IsLineActive() : port.WaitForInput(row.polls);
         };
-        EXPECT_EQ(poll(), 0);  // closed: nothing asked, no sleep
-        EXPECT_EQ(clock.TotalSleeps(), 0);
+        const int closed = poll();  // nothing asked, no sleep
+        EXPECT_EQ(std::pair(closed, clock.TotalSleeps()), std::pair(0, int64_t{0}));
         ASSERT_EQ(port.Open(3, 9600), 1);
         EXPECT_EQ(poll(), row.result);
         EXPECT_EQ(std::pair(clock.TotalSleeps(), script.samples),

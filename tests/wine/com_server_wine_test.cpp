@@ -76,8 +76,9 @@ TEST_F(Factory, ClassObjectCreateInstanceAndAggregation) {
                   row.expected)
             << i;
         ASSERT_EQ(out != nullptr, SUCCEEDED(row.expected)) << i;
-        if (out != nullptr)
+        if (out != nullptr) {
             static_cast<IUnknown*>(out)->Release();
+        }
     }
     EXPECT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, nullptr), E_POINTER);
     EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, nullptr), E_POINTER);
@@ -171,8 +172,9 @@ TEST_F(Dispatch, BothProgIdsNamesResultsOutputsAndEventNamesCrossTheBoundary) {
     EXPECT_EQ(byVersionIndependentId.Create(L"MIRAXLD.POSLDisplay"), S_OK);
     DISPID id = -1, expected = 0;
     std::wistringstream names(kMethodNames);
-    for (std::wstring name; names >> name;)
+    for (std::wstring name; names >> name;) {
         EXPECT_EQ((std::pair{m_co.DispIdOf(name, &id), id}), std::pair(S_OK, ++expected));
+    }
     EXPECT_EQ(m_co.DispIdOf(L"cleartext", &id), S_OK);  // ignoring case, as OLE Automation does
     EXPECT_EQ(m_co.DispIdOf(L"ResultCode", &id), DISP_E_UNKNOWNNAME);  // a property: by number
     // A failing result code is the retval of a successful Invoke, and through the vtable the
@@ -191,8 +193,10 @@ TEST_F(Dispatch, BothProgIdsNamesResultsOutputsAndEventNamesCrossTheBoundary) {
     // An out-only parameter: a freshly opened display holds spaces.
     EXPECT_EQ(m_co.Call(L"ReadCharacterAtCursor", {L"-5"}).outputs, (Outputs{{L"pChar", L"32"}}));
     std::vector<std::pair<std::wstring, LCID>> lookups;
-    for (auto name : {L"SOData", L"SODirectIO", L"SOError", L"SOStatusUpdate", L"SOOutputComplete"})
+    for (auto name :
+         {L"SOData", L"SODirectIO", L"SOError", L"SOStatusUpdate", L"SOOutputComplete"}) {
         lookups.emplace_back(name, LOCALE_SYSTEM_DEFAULT);
+    }
     EXPECT_EQ(m_co.Events().Lookups(), lookups);
 }
 
@@ -239,8 +243,9 @@ TEST_F(Dispatch, BadCallsAndAbsentInterfacesAreRefusedAtTheBoundary) {
         {container->FindConnectionPoint(IID_IPropertyNotifySink, &notify), CONNECT_E_NOCONNECTION},
         {points->Next(1, &next, &fetched), S_FALSE},
         {clone->Next(1, &next, nullptr), S_FALSE}};
-    for (size_t i = 0; i < std::size(answers); ++i)
+    for (size_t i = 0; i < std::size(answers); ++i) {
         EXPECT_EQ(answers[i].first, answers[i].second) << "row " << i;
+    }
     EXPECT_EQ(std::tuple(count, fetched), std::tuple(1u, 0ul));
     EXPECT_EQ((std::vector<const void*>{info, classInfo, events, notify}),
               std::vector<const void*>(4, nullptr));
@@ -294,8 +299,9 @@ TEST_F(Dispatch, TypeLibraryDescribesTheClassWithItsDualInterfaceAndEventSource)
 }
 
 bool Within3s(const auto& done) {
-    for (int i = 0; i < 150 && !done(); ++i)
+    for (int i = 0; i < 150 && !done(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     return done();
 }
 
@@ -329,12 +335,15 @@ TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
             ASSERT_EQ(co.Create(), S_OK);
             std::atomic<bool> armed{false}, returned{false};
             co.Events().handler = [&] {
-                if (!armed.exchange(false))
+                if (!armed.exchange(false)) {
                     return;
-                if (way == Way::kCloseInHandler)
+                }
+                if (way == Way::kCloseInHandler) {
                     co.Call(L"CloseService", {});
-                if (way == Way::kDropInHandler)
+                }
+                if (way == Way::kDropInHandler) {
                     co.Drop();
+                }
                 returned = true;
             };
             ASSERT_EQ(co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).number, 0);
@@ -343,8 +352,9 @@ TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
             Within3s([&] { return !co.Events().Take().empty(); });
             armed = true;
             listed.Remove();
-            if (way == Way::kDropAtOnce)
+            if (way == Way::kDropAtOnce) {
                 co.Drop();
+            }
             EXPECT_TRUE(Within3s([&] { return returned.load(); }));
             const std::vector<EventRecord> events = co.Events().Take();
             ASSERT_EQ(events.size(), 1u);

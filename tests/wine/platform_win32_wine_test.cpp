@@ -25,8 +25,9 @@ using namespace miraxld;
 // Polls `done` for up to a few seconds of real time; a broken timer fails instead of hanging.
 bool Eventually(const auto& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
         Sleep(5);
+    }
     return done();
 }
 
@@ -34,8 +35,9 @@ TEST(Win32Registry, ReadsTextUpToTheFirstNulAndEnumeratesKeysAndValues) {
     const std::wstring key = L"SOFTWARE\\MIRAXLD-platform-test";
     const std::u16string path(key.begin(), key.end());
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
-    for (const wchar_t* name : {L"\\KT110", L"\\A-second-display-with-a-long-name"})
+    for (const wchar_t* name : {L"\\KT110", L"\\A-second-display-with-a-long-name"}) {
         RegSetKeyValueW(HKEY_LOCAL_MACHINE, (key + name).c_str(), nullptr, REG_SZ, L"", 2);
+    }
     const std::wstring longText(3000, L'x');
     const struct {
         const wchar_t* name;
@@ -105,8 +107,9 @@ TEST(Win32TimersAndThreads, TimersStopAfterDeleteEvenFromTheirCallbackThreadsRun
     // This callback owns a large capture so a use-after-free would show in the count it reads.
     const std::vector<int> payload(1000, 7);
     inside->self = timers.Create(5, 5, [inside, payload] {
-        while (inside->self.load() == 0)
+        while (inside->self.load() == 0) {
             Sleep(1);
+        }
         inside->ticks += payload[999] == 7 ? 1 : 100;
         SystemPlatform().Timers().Delete(inside->self.load());
     });
@@ -139,8 +142,9 @@ TEST(Win32CodePages, ConvertAsTheSystemDoes) {
                 {99999, u"A", ""},
                 {1252, u"", ""}};
     ICodePages& pages = SystemPlatform().CodePages();
-    for (const auto& row : rows)
+    for (const auto& row : rows) {
         EXPECT_EQ(pages.ToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
+    }
     EXPECT_EQ(pages.AnsiCodePage(), static_cast<int>(GetACP()));
     EXPECT_EQ(pages.OemCodePage(), static_cast<int>(GetOEMCP()));
 }
@@ -219,16 +223,18 @@ TEST_F(EchoPort, BytesComeBackUnchangedOverAReopenedLinkReadsDoNotWaitAClosedLin
 TEST_F(EchoPort, ConcurrentWritesStayWhole) {
     constexpr size_t kRun = 32, kTotal = 2 * 20 * kRun;  // two writers of 20 runs each
     const auto writer = [this](char fill) {
-        for (size_t sent = 0; sent < kTotal / 2; sent += kRun)
+        for (size_t sent = 0; sent < kTotal / 2; sent += kRun) {
             Send(std::string(kRun, fill));
+        }
     };
     std::string echoed;
     {
         std::jthread reader([&] { echoed = Collect(kTotal); }), a(writer, 'A'), b(writer, 'B');
     }
     ASSERT_EQ(echoed.size(), kTotal);
-    for (size_t start = 0; start < kTotal; start += kRun)
+    for (size_t start = 0; start < kTotal; start += kRun) {
         EXPECT_EQ(echoed.substr(start, kRun), std::string(kRun, echoed[start])) << start;
+    }
 }
 
 }  // namespace
