@@ -56,12 +56,10 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     so->BlinkStep(1);
     EXPECT_TRUE(Take().empty()) << "a phase already shown is not redrawn";
 
+    const auto stepTo = [this](uint8_t phase) { Window(1).blinkPhase = phase, so->BlinkStep(1); };
     so->DisplayTextAt(0, 0, u"X", kDispDtNormal, nullptr);  // stops the blink
     Display(u"Y", kDispDtBlink);                            // new copy "XY"
-    Window(1).blinkPhase = 1;
-    so->BlinkStep(1);
-    Window(1).blinkPhase = 0;
-    so->BlinkStep(1);
+    stepTo(1), stepTo(0);
     EXPECT_EQ(ScreenRow(1), "XY   ");
 
     EXPECT_EQ(so->ClearText(nullptr), 0);  // stops the blink
@@ -69,8 +67,7 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     EXPECT_EQ(Window(1).lastAttribute, 0);
     Display(u"Z", kDispDtBlink);
     so->DeleteBlinkTimer(1);
-    Window(1).blinkPhase = 1;
-    so->BlinkStep(1);  // a tick that was already running finds no timer: nothing is drawn
+    stepTo(1);  // a tick that was already running finds no timer: nothing is drawn
     EXPECT_EQ(ScreenRow(1), "Z    ");
 }
 
