@@ -112,22 +112,4 @@ int32_t ParsePortNumber(std::u16string_view portName) {
     return portName.size() > 3 ? ParseDecimal(portName.substr(3)) : 0;
 }
 
-std::vector<int32_t> ParseNumberList(std::u16string_view text) {
-    std::vector<int32_t> numbers;
-    if (text.empty()) {
-        return numbers;
-    }
-    int64_t current = 0;
-    for (char16_t c : text) {
-        if (c == u',') {
-            numbers.push_back(static_cast<int32_t>(current));
-            current = 0;
-        } else if (IsDigit(c)) {
-            current = std::min<int64_t>(current * 10 + (c - u'0'), INT32_MAX);
-        }
-    }
-    numbers.push_back(static_cast<int32_t>(current));
-    return numbers;
-}
-
 }  // namespace miraxld

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -47,7 +46,5 @@ class RegistryReader {
 int32_t ParseDecimal(std::u16string_view text);
 // "COM12" -> 12: the decimal value of what follows the first three characters; 0 for "COM".
 int32_t ParsePortNumber(std::u16string_view portName);
-// "437, 850" -> {437, 850}; "437,,850" -> {437, 0, 850}; "" -> {}.
-std::vector<int32_t> ParseNumberList(std::u16string_view text);
 
 }  // namespace miraxld

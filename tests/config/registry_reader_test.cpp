@@ -5,7 +5,7 @@
 namespace miraxld {
 namespace {
 
-TEST(RegistryReader, ConvertsNumbersPortsAndLists) {
+TEST(RegistryReader, ConvertsNumbersAndPorts) {
     struct Row {
         std::u16string_view text;
         int32_t decimal;
@@ -19,10 +19,6 @@ TEST(RegistryReader, ConvertsNumbersPortsAndLists) {
         EXPECT_EQ(ParseDecimal(row.text), row.decimal);
         EXPECT_EQ(ParsePortNumber(row.text), row.port);
     }
-    EXPECT_EQ(ParseNumberList(u"437, 850"), (std::vector<int32_t>{437, 850}));
-    EXPECT_EQ(ParseNumberList(u"437,,850"), (std::vector<int32_t>{437, 0, 850}));
-    EXPECT_EQ(ParseNumberList(u"437,850,"), (std::vector<int32_t>{437, 850, 0}));
-    EXPECT_TRUE(ParseNumberList(u"").empty());
 }
 
 }  // namespace
