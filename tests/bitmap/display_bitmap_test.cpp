@@ -1,5 +1,3 @@
-#include <algorithm>
-
 #include "display/display_fixture.h"
 
 namespace miraxld::testing {
@@ -84,12 +82,9 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
 }
 
 TEST_F(DisplayBitmapTest, Family2AlignmentChangesTheSizeItSends) {
-    Bytes centred(28, 0x00);  // dots 100 to 219
-    centred[12] = 0x0F;
-    std::fill(centred.begin() + 13, centred.begin() + 27, 0xFF);
-    centred[27] = 0xF0;
-    Bytes ended(40, 0x00);  // dots 200 to 319
-    std::fill(ended.begin() + 25, ended.end(), 0xFF);
+    const Bytes centred =
+        Concat({Bytes(12, 0), {0x0F}, Bytes(14, 0xFF), {0xF0}});  // dots 100 to 219
+    const Bytes ended = Concat({Bytes(25, 0), Bytes(15, 0xFF)});  // dots 200 to 319
     const struct {
         int32_t alignX, alignY, maximumY;
         Bytes header;  // pL pH 04 30 s s wL wH hL hH

@@ -3,13 +3,10 @@
 namespace miraxld::testing {
 namespace {
 
+// A 2 x 5 display with window 1 over its second row.
 class BlinkTest : public DisplayTest {
   protected:
-    // A 2 x 5 display with window 1 over its second row.
-    void SetUpWindow() {
-        Open(u"KT110", 2, 5);
-        MakeWindow(1, 1, 0, 1, 5);
-    }
+    void SetUpWindow() { Open(u"KT110", 2, 5), MakeWindow(1, 1, 0, 1, 5); }
 };
 
 TEST_F(BlinkTest, BlinkingTextStartsOneTimerOfTheModelPeriodOutsideWindowZero) {
@@ -21,13 +18,13 @@ TEST_F(BlinkTest, BlinkingTextStartsOneTimerOfTheModelPeriodOutsideWindowZero) {
         so->m_blinkPeriodFloor = c.floor;
         MakeWindow(2, 0, 0, 1, 5);
         Window(2).blinkRate = c.blinkRate;
-        const size_t before = platform.timers.CreatedCount();
         EXPECT_EQ(Display(u"Sale", kDispDtBlinkReverse), 0);
+        const TimerHandle first = so->m_blinkTimer[2];
         EXPECT_EQ(Display(u"!", kDispDtBlink), 0) << "a running blink keeps its timer";
-        ASSERT_EQ(platform.timers.CreatedCount(), before + 1);
         const auto active = platform.timers.Active();
         ASSERT_EQ(active.size(), 1u);
-        EXPECT_EQ(std::pair(active[0].dueMs, active[0].periodMs), std::pair(10, c.period));
+        EXPECT_EQ(std::tuple(active[0].handle, active[0].dueMs, active[0].periodMs),
+                  std::tuple(first, 10, c.period));
         EXPECT_EQ(Window(2).lastAttribute, kDispDtBlink);
 
         EXPECT_EQ(Display(u"?", kDispDtNormal), 0);
@@ -59,12 +56,10 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     so->BlinkStep(1);
     EXPECT_TRUE(Take().empty()) << "a phase already shown is not redrawn";
 
+    const auto stepTo = [this](uint8_t phase) { Window(1).blinkPhase = phase, so->BlinkStep(1); };
     so->DisplayTextAt(0, 0, u"X", kDispDtNormal, nullptr);  // stops the blink
     Display(u"Y", kDispDtBlink);                            // new copy "XY"
-    Window(1).blinkPhase = 1;
-    so->BlinkStep(1);
-    Window(1).blinkPhase = 0;
-    so->BlinkStep(1);
+    stepTo(1), stepTo(0);
     EXPECT_EQ(ScreenRow(1), "XY   ");
 
     EXPECT_EQ(so->ClearText(nullptr), 0);  // stops the blink
@@ -72,8 +67,7 @@ TEST_F(BlinkTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
     EXPECT_EQ(Window(1).lastAttribute, 0);
     Display(u"Z", kDispDtBlink);
     so->DeleteBlinkTimer(1);
-    Window(1).blinkPhase = 1;
-    so->BlinkStep(1);  // a tick that was already running finds no timer: nothing is drawn
+    stepTo(1);  // a tick that was already running finds no timer: nothing is drawn
     EXPECT_EQ(ScreenRow(1), "Z    ");
 }
 

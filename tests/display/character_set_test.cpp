@@ -69,11 +69,8 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
         so->m_codepageList.fill(-1);  // empty, as the claim leaves the slots it does not fill
         std::copy(std::begin(pages), std::end(pages), so->m_codepageList.begin());
         std::copy(std::begin(tables), std::end(tables), so->m_codepageCmdIndex.begin());
-        so->m_defaultCodePage = 850;
-        so->m_vidPid = c.vidPid;
-        so->m_firmwareVersion = c.firmware;
-        so->m_characterSet = c.oldSet;
-        so->m_selectedTable = c.oldTable;
+        so->m_defaultCodePage = 850, so->m_vidPid = c.vidPid, so->m_firmwareVersion = c.firmware;
+        so->m_characterSet = c.oldSet, so->m_selectedTable = c.oldTable;
         so->m_mapCharacterSet = c.mapCharacterSet;
         Display(u"old text");
         Take();

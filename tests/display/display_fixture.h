@@ -60,33 +60,32 @@ class DisplayTest : public ::testing::Test {
 
     // Makes window n as CreateWindow would, and selects it.
     void MakeWindow(int n, int viewportRow, int viewportColumn, int height, int width) {
-        WindowRecord& w = so->m_windows[n] = WindowRecord{};
-        w.viewportRow = viewportRow;
-        w.viewportColumn = viewportColumn;
-        w.height = w.viewportHeight = height;
-        w.width = w.viewportWidth = width;
-        w.active = 1;
+        so->m_windows[n] = {.height = height,
+                            .width = width,
+                            .viewportRow = viewportRow,
+                            .viewportColumn = viewportColumn,
+                            .viewportWidth = width,
+                            .viewportHeight = height,
+                            .active = 1};
         so->m_currentWindow = n;
     }
 
     WindowRecord& Window(int n = 0) { return so->m_windows[n]; }
 
-    // Low bytes of code[0] of one row of a window picture.
-    std::string WindowRow(int row, int window = 0) {
+    // Low bytes of code[0] of the first n cells of a row.
+    static std::string LowBytes(const Cell* row, int n) {
         std::string out;
-        WindowRecord& w = Window(window);
-        for (int c = 0; c < w.width; ++c) {
-            out += static_cast<char>(w.At(row, c).code[0] & 0xFF);
+        for (int c = 0; c < n; ++c) {
+            out += static_cast<char>(row[c].code[0] & 0xFF);
         }
         return out;
     }
+    std::string WindowRow(int row, int window = 0) {
+        return LowBytes(&Window(window).At(row, 0), Window(window).width);
+    }
     std::string ScreenRow(int row, int columns = -1) {
-        std::string out;
         const int n = columns < 0 ? so->m_deviceColumns : columns;
-        for (int c = 0; c < n; ++c) {
-            out += static_cast<char>(so->m_screen[row * kScreenColumns + c].code[0] & 0xFF);
-        }
-        return out;
+        return LowBytes(&so->m_screen[row * kScreenColumns], n);
     }
 
     int32_t Display(std::u16string_view text, int32_t attribute = 0) {

@@ -35,42 +35,38 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
         const char* what;
         displaysim::SimConfig display;
         int32_t characterSet, viewportRow, type;  // the set written after the claim; 0: the claim's
-        bool tall, narrow;  // window one row taller / viewport narrower than the display
         std::optional<Bytes> start = std::nullopt;  // nullopt: the timer-driven marquee
         bool utf16 = false;
-        Bytes end = {}, stop = {};
         bool scrolls = true;  // the display holds the text as the line's scrolling text
+        Bytes end = kTextEnd, stop = kClear;
+        bool narrow = false;  // viewport narrower than the display
     } rows[] = {
         {"KT910 Unicode, right on line 1", ScrollSim("KT910", 300001), 1256, 0, kMarqueeRight,
-         false, false, Bytes{0x1B, 0x77, 0x02, 0x01}, true, kUnicodeEnd,
-         Bytes{0x1B, 0x77, 0x00, 0x01}},
+         Bytes{0x1B, 0x77, 0x02, 0x01}, true, true, kUnicodeEnd, Bytes{0x1B, 0x77, 0x00, 0x01}},
         {"KT910 Unicode, left under 1255 on line 2", ScrollSim("KT910", 300001), 1255, 1,
-         kMarqueeLeft, false, false, Bytes{0x1B, 0x77, 0x02, 0x02}, true, kUnicodeEnd,
+         kMarqueeLeft, Bytes{0x1B, 0x77, 0x02, 0x02}, true, true, kUnicodeEnd,
          Bytes{0x1B, 0x77, 0x00, 0x02}},
         {"KT910 keeping its 1255 table: legacy on line 2", ScrollSim("KT910", 300001, "1255"), 0, 1,
-         kMarqueeRight, false, false, Bytes{0x1B, 0x0B}, false, kTextEnd, Bytes{0x1B, 0x61, 0x04}},
+         kMarqueeRight, Bytes{0x1B, 0x0B}, false, true, kTextEnd, Bytes{0x1B, 0x61, 0x04}},
         {"KT910 300000 in Unicode: legacy commands", ScrollSim("KT910", 300000), 1256, 0,
-         kMarqueeRight, false, false, Bytes{0x1B, 0x07}, true, kTextEnd, Bytes{0x1B, 0x61, 0x02},
-         false},
-        {"KT310 left on line 2", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft, false, false,
-         Bytes{0x1B, 0x75, 0x4A}, false, kTextEnd, kClear},
-        {"KT310 right on line 1", ScrollSim("KT310", 183000), 0, 0, kMarqueeRight, false, false,
-         Bytes{0x1B, 0x07}, false, kTextEnd, kClear},
+         kMarqueeRight, Bytes{0x1B, 0x07}, true, false, kTextEnd, Bytes{0x1B, 0x61, 0x02}},
+        {"KT310 left on line 2", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft,
+         Bytes{0x1B, 0x75, 0x4A}},
+        {"KT310 right on line 1", ScrollSim("KT310", 183000), 0, 0, kMarqueeRight,
+         Bytes{0x1B, 0x07}},
         {"KT310 left on line 3", ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeLeft,
-         false, false, Bytes{0x1B, 0x75, 0x4B}, false, kTextEnd, kClear},
+         Bytes{0x1B, 0x75, 0x4B}},
         {"KT310 right on line 3: the text without a start",
-         ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeRight, false, false, Bytes{},
-         false, kTextEnd, kClear, false},
-        {"KT310 up: the text without a start", ScrollSim("KT310", 183000), 0, 0, kMarqueeUp, true,
-         false, Bytes{}, false, kTextEnd, kClear, false},
+         ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeRight, Bytes{}, false, false},
+        {"KT310 up: the text without a start", ScrollSim("KT310", 183000), 0, 0, kMarqueeUp,
+         Bytes{}, false, false},
         {"KT310 in code page 997 uploads UTF-16", ScrollSim("KT310", 183000, "437", 'e'), 0, 0,
-         kMarqueeRight, false, false, Bytes{0x1B, 0x07}, true, kTextEnd, kClear, false},
-        {"KT910 below 300000", ScrollSim("KT910", 299999), 1256, 0, kMarqueeRight, false, false},
-        {"KT910 not right-to-left", ScrollSim("KT910", 300001), 1252, 0, kMarqueeLeft, false,
-         false},
-        {"KT310 below 183000", ScrollSim("KT310", 182999), 0, 1, kMarqueeLeft, false, false},
+         kMarqueeRight, Bytes{0x1B, 0x07}, true, false},
+        {"KT910 below 300000", ScrollSim("KT910", 299999), 1256, 0, kMarqueeRight},
+        {"KT910 not right-to-left", ScrollSim("KT910", 300001), 1252, 0, kMarqueeLeft},
+        {"KT310 below 183000", ScrollSim("KT310", 182999), 0, 1, kMarqueeLeft},
         {"KT310 viewport narrower than the display", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft,
-         false, true},
+         std::nullopt, false, true, kTextEnd, kClear, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -82,11 +78,12 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
         if (row.characterSet != 0) {
             ASSERT_EQ(so.SetPropertyNumber(5001, row.characterSet), 0);
         }
+        // An up marquee scrolls a taller window, the others a wider one.
+        const bool tall = row.type == kMarqueeUp;
         const int viewportWidth = so.m_deviceColumns - (row.narrow ? 10 : 0);
-        const int width = row.tall ? viewportWidth : viewportWidth + 4;
+        const int width = tall ? viewportWidth : viewportWidth + 4;
         ASSERT_EQ(
-            so.CreateWindow(row.viewportRow, 0, 1, viewportWidth, row.tall ? 2 : 1, width, nullptr),
-            0);
+            so.CreateWindow(row.viewportRow, 0, 1, viewportWidth, tall ? 2 : 1, width, nullptr), 0);
         for (int c = 0; c < 4; ++c) {
             so.m_windows[1].At(0, c).code[0] = u"Sale"[c];
         }
@@ -107,7 +104,7 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
 
         rig.sim->ClearReceived();
         ASSERT_EQ(so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone), 0);
-        EXPECT_EQ(rig.sim->Received(), row.stop);
+        EXPECT_EQ(rig.sim->Received(), row.start ? row.stop : Bytes{});
         EXPECT_TRUE(rig.platform.timers.Active().empty());
         EXPECT_EQ(rig.sim->ScrollingText(line), "");
     }

@@ -2,11 +2,6 @@
 // steps never run at the same time, nor while a screen mode changes the display's size or the
 // character set changes.
 // Meant to be run under ThreadSanitizer as well.
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "display_fixture.h"
 
 namespace miraxld::testing {
@@ -69,12 +64,10 @@ TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
     const int afterStop = so.m_steps[1] + so.m_steps[2];
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
 
-    EXPECT_GE(so.m_steps[1], 40);
-    EXPECT_GE(so.m_steps[2], 40);
+    EXPECT_GE(std::min(so.m_steps[1].load(), so.m_steps[2].load()), 40);
     EXPECT_EQ(so.m_mostInside, 1) << "two steps ran at the same time";
     EXPECT_EQ(so.m_steps[1] + so.m_steps[2], afterStop) << "a step after the timers went";
-    EXPECT_FALSE(so.m_stepping.IsSet());
-    EXPECT_FALSE(so.m_commandBusy.IsSet());
+    EXPECT_FALSE(so.m_stepping.IsSet() || so.m_commandBusy.IsSet());
 }
 
 }  // namespace

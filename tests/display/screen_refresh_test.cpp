@@ -96,8 +96,7 @@ TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
 }
 
 TEST_F(RefreshScreenTest, GeometryBeyondTheBuffersIsClipped) {
-    so->m_deviceRows = 40;
-    so->m_deviceColumns = 1000;
+    so->m_deviceRows = 40, so->m_deviceColumns = 1000;
     Take();
     so->RefreshScreen(0, 0, true);
     EXPECT_EQ(Take().size(), 1u + kScreenRows * kScreenColumns);
@@ -121,8 +120,8 @@ TEST_F(RefreshScreenTest, GeometryBeyondTheBuffersIsClipped) {
             std::tie(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
         EXPECT_EQ(so->UpdateScreenFromWindow(0), 0);
     }
-    EXPECT_EQ(so->UpdateScreenFromWindow(-1), 0);
-    EXPECT_EQ(so->UpdateScreenFromWindow(kWindowCount), 0);
+    EXPECT_EQ(std::pair(so->UpdateScreenFromWindow(-1), so->UpdateScreenFromWindow(kWindowCount)),
+              std::pair(0, 0));
 
     // An inactive window puts nothing on the screen.
     Open(u"KT310", 2, 8);

@@ -81,11 +81,9 @@ TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        uint16_t previous = c.previous;
-        uint16_t next = c.next;
+        uint16_t previous = c.previous, next = c.next;
         ShapeArabic(&previous, next);
-        EXPECT_EQ(previous, c.previousAfter);
-        EXPECT_EQ(next, c.nextAfter);
+        EXPECT_EQ(std::pair(previous, next), std::pair(c.previousAfter, c.nextAfter));
     }
     uint16_t first = 0x0628;
     ShapeArabic(nullptr, first);

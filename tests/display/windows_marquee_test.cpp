@@ -79,8 +79,8 @@ TEST_F(WindowsTest, TheStackHoldsFourWindowsAboveTheDisplay) {
     EXPECT_EQ(so->DestroyWindow(nullptr), 0) << "window 0 only reloads the mirrors";
     EXPECT_EQ(so->m_currentWindow, 0);
 
-    EXPECT_EQ(so->RefreshWindow(5, nullptr), 106);
-    EXPECT_EQ(so->RefreshWindow(-1, nullptr), 106);
+    EXPECT_EQ(std::pair(so->RefreshWindow(5, nullptr), so->RefreshWindow(-1, nullptr)),
+              std::pair(106, 106));
     EXPECT_EQ(so->RefreshWindow(3, nullptr), 0) << "an earlier window keeps its record";
     EXPECT_EQ(so->m_currentWindow, 3);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ranges>
 #include <string>
 #include <thread>
 #include <utility>
@@ -82,15 +83,8 @@ class ManualTimers : public ITimerService {
     }
     std::vector<Timer> Active() const {
         std::lock_guard lock(m_mutex);
-        std::vector<Timer> out;
-        for (const auto& entry : m_timers) {
-            out.push_back(entry.second);
-        }
-        return out;
-    }
-    size_t CreatedCount() const {
-        std::lock_guard lock(m_mutex);
-        return m_next - 1;
+        const auto timers = std::views::values(m_timers);
+        return {timers.begin(), timers.end()};
     }
     // Runs first in every Delete, with the timer still there: a tick the queue starts just then.
     std::function<void(TimerHandle)> beforeDelete;

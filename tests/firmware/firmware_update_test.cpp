@@ -1,6 +1,4 @@
 // UpdateFirmware against the simulator's two loaders on the virtual clock.
-#include <tuple>
-
 #include "service_object/claim_fixture.h"
 
 namespace miraxld::testing {
@@ -97,11 +95,10 @@ TEST(FirmwareUpdate, BlockLoaderWritesTheImageFromTheTopAddressDown) {
     EXPECT_EQ(rig.Update(image, &rc), kS_OK);
     EXPECT_EQ(std::pair(rc, rig.so->m_resultCode), std::pair(0, 0));
     EXPECT_TRUE(rig.platform.timers.Active().empty());
-    int32_t mirror = -1, record = -1;
-    rig.so->GetPropertyNumber(5014, &mirror);
+    const int32_t mirror = Read(*rig.so, kMarqueeTypeIndex);
     ASSERT_EQ(rig.so->SetPropertyNumber(5003, 1), 0);  // reloads the mirrors from window 1
-    rig.so->GetPropertyNumber(5014, &record);
-    EXPECT_EQ(std::pair(mirror, record), std::pair(0, 0)) << "the update stopped the marquee";
+    EXPECT_EQ(std::pair(mirror, Read(*rig.so, kMarqueeTypeIndex)), std::pair(0, 0))
+        << "the update stopped the marquee";
     EXPECT_EQ(rig.Messages(), std::vector<std::u16string>{u"ISP Success!!!"});
 
     std::vector<uint32_t> addresses;
