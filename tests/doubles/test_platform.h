@@ -8,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <ranges>
 #include <string>
 #include <thread>
 #include <utility>
@@ -83,8 +82,11 @@ class ManualTimers : public ITimerService {
     }
     std::vector<Timer> Active() const {
         std::lock_guard lock(m_mutex);
-        const auto timers = std::views::values(m_timers);
-        return {timers.begin(), timers.end()};
+        std::vector<Timer> out;  // a loop: clang's fuzz build cannot take libstdc++'s views
+        for (const auto& entry : m_timers) {
+            out.push_back(entry.second);
+        }
+        return out;
     }
     // Runs first in every Delete, with the timer still there: a tick the queue starts just then.
     std::function<void(TimerHandle)> beforeDelete;
