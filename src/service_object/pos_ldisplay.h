@@ -152,9 +152,9 @@ class CPOSLDisplay {
     // thread it answers false and keeps nothing: destroy at once.
     bool DeferDestructionToMonitorEnd(std::function<void()> destroy);
     // Timer callbacks. Each takes m_stepping, updates the window's step state and runs
-    // StepEffects, which releases m_stepping when it is done.
-    void MarqueeTimerTick(int32_t window);
-    void BlinkTimerTick(int32_t window);
+    // StepEffects, which releases m_stepping when it is done; `id` names the timer that ticks.
+    void MarqueeTimerTick(int32_t window, uint32_t id);
+    void BlinkTimerTick(int32_t window, uint32_t id);
     // The two halves of StepEffects: one marquee step (display/windows_marquee.cpp) and the
     // blink step (display/blink.cpp).
     void MarqueeStep(int32_t window);
@@ -315,6 +315,11 @@ class CPOSLDisplay {
     // Atomic because the timer callbacks read them while the method thread creates and deletes.
     std::array<std::atomic<TimerHandle>, kWindowCount> m_marqueeTimer{};
     std::array<std::atomic<TimerHandle>, kWindowCount> m_blinkTimer{};
+    // Which timer of each window is live: its id from m_nextTimerId, 0 once deleted. A tick
+    // whose id is no longer live does nothing (window_timers.cpp).
+    std::array<std::atomic<uint32_t>, kWindowCount> m_marqueeTimerId{};
+    std::array<std::atomic<uint32_t>, kWindowCount> m_blinkTimerId{};
+    std::atomic<uint32_t> m_nextTimerId{0};
     // Shared with every timer callback, which may outlive its timer and the object; the
     // destructor ends it before any member goes.
     std::shared_ptr<Lifeline> m_lifeline = std::make_shared<Lifeline>();

@@ -250,6 +250,7 @@ void WriteMarqueeUnitWait(CPOSLDisplay& so, int32_t number) {
     so.m_marqueePeriod = std::max(so.m_marqueeWaitFloor, v);
     if (index <= 3 && so.m_marqueeTimer[index] != 0) {
         // Only the handle goes: the step state survives the new period.
+        so.m_marqueeTimerId[index] = 0;
         so.m_platform.Timers().Delete(so.m_marqueeTimer[index]);
         so.m_marqueeTimer[index] = 0;
         so.Clock().SleepMs(kRestartSettleMs);

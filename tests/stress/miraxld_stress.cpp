@@ -8,15 +8,17 @@
 //   monitor 1.5 s (a pass of about 280 ms and the 200 ms stop poll), any other call 0.5 s (the
 //   longest fixed sleep of a call is 100 ms);
 // - one SOStatusUpdate per power change: never the same state twice in a row nor the assumed
-//   start (2001); a cable state held kHeldMs (two 280 ms passes and slack) is the state last
-//   reported by its end; the last one reported is PowerState;
+//   start (2001); a cable state in which two passes of the port monitor began is the state
+//   last reported by its end (the first pass found it; the second began after the first had
+//   reported); the last one reported is PowerState;
 // - once the display is back, the blink and marquee timers are stopped and text written and
 //   refreshed, the display shows the object's screen picture, character for character (reverse
 //   video is not compared: a resend starts from the display's current reverse state).
-// A pull lasts kHeldMs at least and does not end while a claim runs or before two passes of
-// the monitor it starts: a pull no pass sees leaves a link whose device has gone, and the
-// monitor reopens only a port that left the list. Text is ASCII and character sets are not
-// right-to-left ones, whose rows are sent mirrored.
+// A pull lasts kHeldMs at least and does not end while a claim runs, nor, while a monitor
+// runs, before two of its passes began since the pull and since the last claim: a pull no pass
+// sees leaves a link whose device has gone, and the monitor reopens only a port that left the
+// list. Passes are counted, not timed, so a starved machine slows the run without breaking
+// it. Text is ASCII and character sets are not right-to-left ones, whose rows are sent mirrored.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -57,10 +59,32 @@ void SleepMs(int64_t ms) {
 std::atomic<bool> g_stop{false};
 std::atomic<long long> g_failures{0}, g_operations{0}, g_schedules{0}, g_unplugs{0}, g_drops{0};
 
+// Notes when each port-monitor pass begins: a pass lists SERIALCOMM once, on its own thread.
+class PassCountingRegistry : public SharedRegistry {
+  public:
+    long EnumValues(std::u16string_view key, std::vector<RegistryValue>* values) override {
+        if (key == kSerialComm && CurrentMonitorThread() != nullptr) {
+            std::lock_guard lock(m_mutex);
+            m_passes.push_back(Now());
+        }
+        return SharedRegistry::EnumValues(key, values);
+    }
+    // Passes begun after `from` and before `to` (whole milliseconds, so neither end counts).
+    int64_t Passes(int64_t from, int64_t to) {
+        std::lock_guard lock(m_mutex);
+        const auto first = std::upper_bound(m_passes.begin(), m_passes.end(), from);
+        return std::max<int64_t>(0, std::lower_bound(first, m_passes.end(), to) - first);
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::vector<int64_t> m_passes;
+};
+
 class StressPlatform : public OnSystemTime<TestPlatform> {
   public:
     IRegistry& Registry() override { return shared; }
-    SharedRegistry shared;
+    PassCountingRegistry shared;
 };
 
 // One display, its cable, its service object, the thread that calls the object and the
@@ -98,7 +122,7 @@ class Rig : public IEventTarget {
     // Pulled: the port leaves the system's list, then its device dies. Plugged: the display
     // restarts and can be opened, then its port is listed again.
     void Plug(bool in) {
-        const int64_t at = Now();  // before the change: what it causes comes later
+        const int64_t begun = Now();  // what the change causes comes later
         if (in) {
             displaysim::SimulatedSerialDevice::Replug(*sim);
             platform.shared.SetString(kSerialComm, u"\\Device\\Stress0", port);
@@ -108,12 +132,19 @@ class Rig : public IEventTarget {
             ++g_unplugs;
         }
         std::lock_guard lock(mutex);
-        cable.push_back({at, in});
+        cable.push_back({begun, Now(), in});
     }
     // Since when the display is attached and its link left alone; kNever while pulled.
     int64_t PluggedSince() {
         std::lock_guard lock(mutex);
-        return cable.back().second ? cable.back().first : kNever;
+        return cable.back().in ? cable.back().done : kNever;
+    }
+    // Whether a pull may end: the monitor, if one runs, has seen it (the claim's link was
+    // opened before a pull during it, so its monitor must see the pull too).
+    bool PullSeen() {
+        std::lock_guard lock(mutex);
+        return platform.threads.Running() == 0 ||
+               platform.shared.Passes(std::max(cable.back().done, claimedAt.load()), Now()) >= 2;
     }
 
     long GetIDOfName(std::u16string_view event, int32_t* dispid) override {
@@ -183,7 +214,7 @@ class Rig : public IEventTarget {
     void Release() {
         Timed("ReleaseDevice", kCallMs, [&] { return so->ReleaseDevice(nullptr); });
         std::lock_guard lock(mutex);
-        cable.push_back({Now(), cable.back().second});
+        cable.push_back({Now(), Now(), cable.back().in});
     }
     bool Claim() {
         if (so->m_claimed != 0) {
@@ -196,9 +227,9 @@ class Rig : public IEventTarget {
         // tries again releases first.
         Release();
         int32_t rc = -1;
-        replugAfter = kNever;
+        claimedAt = kNever;
         Timed("ClaimDevice", kClaimMs, [&] { return so->ClaimDevice(1000, &rc); });
-        replugAfter = Now() + kHeldMs;
+        claimedAt = Now();
         if (rc == 0) {
             monitorStart = Now();
             modeLost = modeLost && so->m_firmwareVersion == 0;  // else it asked for the mode
@@ -271,10 +302,14 @@ class Rig : public IEventTarget {
     StressPlatform platform;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
     std::atomic<bool> hold{false}, finished{false};  // hold: the check needs the display attached
-    std::atomic<int64_t> replugAfter{0}, hangsAt{0};
+    std::atomic<int64_t> claimedAt{0}, hangsAt{0};   // claimedAt: kNever while a claim runs
     std::atomic<const char*> call{nullptr};
     std::mutex mutex;
-    std::vector<std::pair<int64_t, bool>> cable;      // since the last check; first the state then
+    struct CableState {
+        int64_t begun, done;  // the change's start and end
+        bool in;
+    };
+    std::vector<CableState> cable;                    // since the last check; first the state then
     std::vector<std::pair<int64_t, int32_t>> events;  // SOStatusUpdate since the open
     uint64_t seed = 0, schedule = 0;
     std::mt19937_64 rng;
@@ -364,7 +399,11 @@ void Rig::Check() {
         return Fail("ClaimDevice with the display attached: ResultCodeExtended ",
                     so->m_resultCodeExtended);
     }
-    while (Now() - std::max(PluggedSince(), monitorStart) < kHeldMs) {
+    const int64_t since = std::max(PluggedSince(), monitorStart);
+    while (platform.shared.Passes(since, Now()) < 2) {
+        if (Now() - since > kHangMs) {
+            return Fail("the port monitor made no two passes in ", kHangMs, " ms");
+        }
         SleepMs(10);
     }
     std::unique_lock lock(mutex);
@@ -379,15 +418,16 @@ void Rig::Check() {
         last = status;
     }
     for (size_t i = 0; i < states.size(); ++i) {
-        const int64_t from = std::max(states[i].first, monitorStart);
-        const int64_t to = i + 1 < states.size() ? states[i + 1].first : Now();
+        const int64_t from = std::max(states[i].done, monitorStart);
+        const int64_t to = i + 1 < states.size() ? states[i + 1].begun : Now();
         int32_t reported = kOnline;
         for (auto [at, status] : seen) {
             reported = at < to ? status : reported;
         }
-        if (to - from >= kHeldMs && reported != (states[i].second ? kOnline : kOffline)) {
-            Fail(states[i].second ? "plugged" : "pulled", " from ", from, " to ", to,
-                 " ms, reported ", reported);
+        if (platform.shared.Passes(from, to) >= 2 &&
+            reported != (states[i].in ? kOnline : kOffline)) {
+            Fail(states[i].in ? "plugged" : "pulled", " from ", from, " to ", to, " ms, reported ",
+                 reported);
         }
     }
     if (last != kOnline || so->m_powerState != kOnline) {
@@ -438,7 +478,8 @@ void Cables(std::vector<std::unique_ptr<Rig>>& rigs, uint64_t seed, std::atomic<
         for (size_t i = 0; i < rigs.size(); ++i) {
             Rig& rig = *rigs[i];
             const bool plugged = rig.PluggedSince() != kNever;
-            if (Now() < next[i] || (plugged ? rig.hold.load() : Now() < rig.replugAfter)) {
+            if (Now() < next[i] ||
+                (plugged ? rig.hold.load() : rig.claimedAt == kNever || !rig.PullSeen())) {
                 continue;
             }
             rig.Plug(!plugged);
