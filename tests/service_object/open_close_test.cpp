@@ -66,15 +66,11 @@ TEST_F(OpenServiceTest, ReadsFollowTheCurrentWindowAndColumnsNeverReadsMoreThanT
     ASSERT_EQ(so.SetPropertyNumber(5003, 3), 0);
     for (const auto& row : rows) {
         so.m_windows[3].width = row.width;
-        // The read narrows the window.
         EXPECT_EQ(std::pair(Read(so, 5002), so.m_windows[3].width),
                   std::pair(row.reads, row.reads));
     }
     EXPECT_EQ(so.m_windows[0].width, 20) << "only the current window narrows";
-    so.m_windows[3].marqueeUnitWait = 555;
-    EXPECT_EQ(Read(so, 5015), 555);
     so.m_firmwareVersion = 236000;
-    // The read copies the version.
     EXPECT_EQ(std::pair(Read(so, 5009), so.m_deviceDescriptors), std::pair(236000, 236000));
     EXPECT_EQ(so.SetPropertyNumber(5003, 5), 0);  // only five window records
     EXPECT_EQ(std::pair(Read(so, 6), Read(so, 5003)), std::pair(106, 3));
