@@ -14,11 +14,8 @@ constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
 // The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
 // reports its end.
-class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
+class MonitorPlatform : public ClaimPlatform {
   public:
-    IClock& Clock() override { return *this; }
-    IThreadStarter& Threads() override { return *this; }
-    int64_t NowMs() override { return clock.NowMs(); }
     void SleepMs(int ms) override {
         if (ms == 200 && std::this_thread::get_id() == m_monitor.load()) {
             std::unique_lock lock(m_mutex);
@@ -26,7 +23,7 @@ class MonitorPlatform : public TestPlatform, IClock, IThreadStarter {
             m_changed.notify_all();
             m_changed.wait(lock, [&] { return m_open || !m_parked; });
         }
-        clock.SleepMs(ms);
+        ClaimPlatform::SleepMs(ms);
     }
     bool Start(std::function<void()> body) override {
         {
@@ -76,7 +73,6 @@ class PortMonitorTest : public ::testing::Test {
   protected:
     ~PortMonitorTest() override { Stop(); }
 
-    // Runs `f` on the simulated device's controls under their lock.
     template <typename F>
     auto Controls(F f) {
         auto& c = displaysim::SimulatedSerialDevice::ControlsOf(rig.sim.get());
