@@ -47,7 +47,6 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
     const fs::path file = dir / "registry.reg";
     IRegistry& registry = SystemPlatform().Registry();
     std::u16string data;
-    // No file yet: every key is missing.
     EXPECT_EQ(registry.QueryString(u"SOFTWARE\\X", u"", &data), kRegistryNotFound);
 
     std::ofstream(file)
