@@ -57,7 +57,6 @@ while IFS='|' read -r name code text arguments; do
     eval "set -- $arguments"
     check "refused, nothing written: $name" expect "$code" "$text" "$@"
 done <<'ROWS'
-unknown model|2|"KT999" is not a known model (KT110, KT120|add X --model KT999 --port COM3 --baud 9600
 another service object's entry|2|served by "Other.LineDisplay.1"|add Other --model KT110 --port COM3 --baud 9600
 removing it|2|served by "Other.LineDisplay.1"|remove Other
 unknown entry|1|no device entry Nobody|remove Nobody
