@@ -123,7 +123,6 @@ TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
 std::mutex g_printedMutex;
 std::vector<std::string> g_printed;
 
-// The object's trace and, with MIRAXLD_MESSAGE_BOX=debug, the user messages go to the debugger.
 TEST_F(Factory, OneObjectTracesItsConstructionAndDestructionAndMessagesGoToTheDebugger) {
     SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
     PVOID handler = AddVectoredExceptionHandler(1, [](EXCEPTION_POINTERS* info) -> LONG {
