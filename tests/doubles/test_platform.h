@@ -3,15 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "events/event_sink.h"
 #include "platform/platform.h"
@@ -204,9 +199,8 @@ class RecordingEventTarget : public IEventTarget {
     // The calls (identifier, argument) since the last Take.
     std::vector<std::pair<int32_t, int32_t>> Take() {
         auto all = m_calls.Items();
-        std::vector<std::pair<int32_t, int32_t>> out(all.begin() + m_taken, all.end());
-        m_taken = all.size();
-        return out;
+        all.erase(all.begin(), all.begin() + m_taken.exchange(all.size()));
+        return all;
     }
     size_t Count() const { return m_calls.Items().size() - m_taken; }
     std::function<void()> handler;  // the Control Object's own work, on the caller's thread
