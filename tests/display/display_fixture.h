@@ -3,9 +3,7 @@
 #pragma once
 
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <tuple>
 
 #include "service_object/claim_fixture.h"
 

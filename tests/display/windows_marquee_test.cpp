@@ -169,8 +169,7 @@ TEST_F(WindowsTest, MarqueeStepsThroughTheStripInEachDirection) {
             ASSERT_EQ(so->DisplayTextAt(static_cast<int32_t>(r), 0, row.text[r], 0, nullptr), 0);
         }
         ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, row.type), 0);
-        ASSERT_EQ(platform.timers.Active().size(), 1u);
-        EXPECT_EQ(platform.timers.Active()[0].periodMs, 300);
+        EXPECT_EQ(platform.timers.Active().at(0).periodMs, 300);
         for (size_t t = 0; t < row.shown.size(); ++t) {
             Take();
             ASSERT_TRUE(Tick(1));
