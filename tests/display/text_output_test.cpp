@@ -12,6 +12,7 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
         std::u16string text;
         std::vector<std::string> rows;
         int cursorRow, cursorColumn;
+        int32_t codePage = 1252;  // 932: double-byte mode
     } cases[] = {
         // clang-format off
         {"full row leaves the cursor pending", 2, 5, 0, 0, u"ABCDE", {"ABCDE", "     "}, 0, 5},
@@ -28,11 +29,17 @@ TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
         {"empty text keeps the cursor", 2, 5, 1, 2, u"", {"     ", "     "}, 1, 2},
         {"one-row window scrolls in place", 1, 5, 0, 0, u"ABCDEFG", {"FG   "}, 0, 2},
         {"one-column window", 3, 1, 0, 0, u"ABCD", {"B", "C", "D"}, 2, 1},
+        {"double-byte wraps whole; the last column keeps its content", 2, 5, 0, 0,
+         u"12345\rABCDあ", {"ABCD5", "\x82\xA0   "}, 1, 2, 932},
+        {"double-byte: no room on the last row, scroll first", 2, 5, 1, 0, u"あ  漢",
+         {"\x82\xA0   ", "\x8A\xBF   "}, 1, 2, 932},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Open(u"KT110", c.height, c.width);
+        so->m_doubleByteMode = c.codePage == 932 ? 1 : 0;
+        so->m_characterSet = so->m_codePage = c.codePage;
         EXPECT_EQ(so->DisplayTextAt(c.startRow, c.startColumn, c.text, 0, nullptr), 0);
         for (int r = 0; r < c.height; ++r) {
             EXPECT_EQ((std::pair{WindowRow(r), ScreenRow(r)}), std::pair(c.rows[r], c.rows[r]));
@@ -100,20 +107,6 @@ TEST_F(TextOutputTest, DisplayTextAtChecksThePosition) {
         EXPECT_EQ(rc, c.rc) << c.row << "," << c.column;
     }
     EXPECT_EQ(std::pair(Window().cursorRow, Window().cursorColumn), std::pair(1, 3));
-}
-
-TEST_F(TextOutputTest, DoubleByteCharactersTakeTwoCellsAndNeverSplit) {
-    Open(u"KT310", 2, 5);
-    so->m_doubleByteMode = 1;
-    so->m_characterSet = so->m_codePage = 932;
-    Display(u"12345");
-    so->DisplayTextAt(0, 0, u"ABCDあ", 0, nullptr);
-    EXPECT_EQ(WindowRow(0), "ABCD5") << "the last column keeps its content";
-    EXPECT_EQ(WindowRow(1), "\x82\xA0   ");
-    EXPECT_EQ(std::pair(Window().cursorRow, Window().cursorColumn), std::pair(1, 2));
-    so->DisplayTextAt(1, 4, u"漢", 0, nullptr);  // no room on the last row: scroll first
-    EXPECT_EQ(WindowRow(0), "\x82\xA0   ");
-    EXPECT_EQ(WindowRow(1), "\x8A\xBF   ");
 }
 
 // Arabic letters are shaped unless the firmware shapes them, right-to-left text is pre-ordered,
