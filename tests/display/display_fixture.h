@@ -1,5 +1,4 @@
-// A claimed, enabled service object over the display simulator, for the tests of the display
-// output path.
+// A claimed, enabled service object over the display simulator.
 #pragma once
 
 #include <fstream>

@@ -57,7 +57,6 @@ TEST(MarqueeConcurrency, TwoWindowsStepInTurnOnTheirOwnTimers) {
     for (int32_t window = 2; window >= 1; --window) {
         so.SetPropertyNumber(5003, window);
         so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone);  // deletes the timer, settles
-        EXPECT_EQ(so.m_marqueeTimer[window], 0u);
     }
     const int afterStop = so.m_steps[1] + so.m_steps[2];
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

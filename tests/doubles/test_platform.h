@@ -14,8 +14,7 @@
 
 namespace miraxld::testing {
 
-// Time that passes only when someone sleeps: a 3000 ms wait takes microseconds of real time.
-// Sleeps from any thread advance the one shared time.
+// Time that passes only when someone sleeps, on any thread: a 3000 ms wait takes no real time.
 class VirtualClock : public IClock {
   public:
     int64_t NowMs() override { return m_now.load(); }
@@ -151,7 +150,6 @@ class SilentDebugOutput : public IDebugOutput {
     void Write(std::u16string_view) override {}
 };
 
-// Files held in memory by path.
 class MemoryFiles : public IFileSystem {
   public:
     void Put(std::u16string path, std::vector<uint8_t> content) {
@@ -167,7 +165,6 @@ class MemoryFiles : public IFileSystem {
     std::map<std::u16string, std::vector<uint8_t>, std::less<>> m_files;
 };
 
-// A serial device that never opens.
 class AbsentSerialDevice : public ISerialDevice {
   public:
     bool Open(int, uint32_t) override { return false; }
@@ -269,8 +266,7 @@ class TestPlatform : public IPlatform {
     };
 };
 
-// Any test platform on this system's real clock and timer service, for the few tests and
-// benchmarks that need real time.
+// Any test platform on the system's real clock and timers, for the few runs that need real time.
 template <class Base>
 class OnSystemTime : public Base {
   public:
