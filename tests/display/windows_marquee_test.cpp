@@ -200,9 +200,8 @@ TEST_F(WindowsTest, RightToLeftLeftMarqueeHoldsTheLeftToRightRun) {
     so->m_characterSet = 1255;
     ASSERT_EQ(Create(0, 0, 1, 4, 1, 8), 0);
     // The cells as the text placement leaves them, with the run it noted.
-    const std::u16string_view cells = u"ab12cdef";
     for (int c = 0; c < 8; ++c) {
-        Window(1).At(0, c).code[0] = cells[c];
+        Window(1).At(0, c).code[0] = u"ab12cdef"[c];
     }
     Window(1).ltrRunStart = 2, Window(1).ltrRunEnd = 3;
     ASSERT_EQ(so->SetPropertyNumber(kMarqueeTypeIndex, kMarqueeLeft), 0);
