@@ -1,8 +1,7 @@
-// libFuzzer target: the claim of each display family against a display that answers every
-// query (version, code-page list and each acknowledgement, readiness, table query, screen
-// modes, parameters) with bytes and delays the fuzzer chooses, on a virtual clock. The claim
-// must end within a bound of virtual time with a defined result, a geometry the storage holds
-// and a CharacterSetList made only of code pages the display offered or a built-in table holds.
+// libFuzzer target: the claim of each display family against a display that answers every query
+// with bytes and delays the fuzzer chooses, on a virtual clock. The claim must end within a bound
+// of virtual time with a defined result, a geometry the storage holds and a CharacterSetList made
+// only of code pages the display offered or a built-in table holds.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>

@@ -55,13 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     so.FillSlotsFromRegistry();
 
     Check(so.m_characterSetList == list);
-    const std::vector<std::string> pages = ItemDigits(list);
-    const std::vector<std::string> tables = ItemDigits(index);
+    const std::vector<std::string> pages = ItemDigits(list), tables = ItemDigits(index);
     const size_t listItems = list.empty() ? 0 : pages.size();
     const size_t indexItems = index.empty() ? 0 : tables.size();
     for (size_t k = 0; k < so.m_codepageList.size(); ++k) {
-        const int32_t page = so.m_codepageList[k];
-        const int32_t table = so.m_codepageCmdIndex[k];
+        const int32_t page = so.m_codepageList[k], table = so.m_codepageCmdIndex[k];
         if (k >= listItems) {
             Check(page == -1);  // no item here, or an empty last one
         } else if (page > 0) {

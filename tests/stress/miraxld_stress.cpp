@@ -1,24 +1,21 @@
-// Fault-injection stress: service objects over simulated displays, each driven by its own
-// thread (the Control Object's apartment thread) with seeded random calls, on the real timers
-// and threads, while the cables are pulled and plugged back in and objects are released
-// without CloseService. Invariants (a breach prints its schedule and the run exits 1):
-// - no crash and no sanitizer report;
-// - no call blocks beyond its bound: ClaimDevice 5 s (the 280 ms version wait, a readiness
-//   check of up to 3 s, about 1 s per unanswered settled reply), the calls that stop the port
-//   monitor 1.5 s (a pass of about 280 ms and the 200 ms stop poll), any other call 0.5 s (the
-//   longest fixed sleep of a call is 100 ms);
-// - one SOStatusUpdate per power change: never the same state twice in a row nor the assumed
-//   start (2001); a cable state in which two passes of the port monitor began is the state
-//   last reported by its end (the first pass found it; the second began after the first had
-//   reported); the last one reported is PowerState;
-// - once the display is back, the blink and marquee timers are stopped and text written and
-//   refreshed, the display shows the object's screen picture, character for character (reverse
-//   video is not compared: a resend starts from the display's current reverse state).
-// A pull lasts kHeldMs at least and does not end while a claim runs, nor, while a monitor
-// runs, before two of its passes began since the pull and since the last claim: a pull no pass
-// sees leaves a link whose device has gone, and the monitor reopens only a port that left the
-// list. Passes are counted, not timed, so a starved machine slows the run without breaking
-// it. Text is ASCII and character sets are not right-to-left ones, whose rows are sent mirrored.
+// Fault-injection stress: service objects over simulated displays, each called by its own thread
+// with seeded random calls on the real timers and threads, while cables are pulled and plugged
+// back and objects released without CloseService. A breach prints its schedule and exits 1:
+// - no crash, no sanitizer report;
+// - no call blocks beyond its bound: ClaimDevice 5 s (280 ms version wait, readiness up to 3 s,
+//   about 1 s per unanswered settled reply), calls that stop the port monitor 1.5 s (a 280 ms
+//   pass and the 200 ms stop poll), any other 0.5 s (a call's longest fixed sleep is 100 ms);
+// - one SOStatusUpdate per power change: never the same state twice nor the assumed start
+//   (2001); a cable state in which two monitor passes began is the last one reported by its end
+//   (the first pass found it, the second began after it reported); PowerState the last one;
+// - once the display is back, timers stopped and text written and refreshed, the display shows
+//   the object's screen picture character for character (not reverse video: a resend starts
+//   from the display's current reverse state).
+// A pull lasts kHeldMs at least, not ending while a claim runs nor, while a monitor runs, before
+// two of its passes began since the pull and the last claim: a pull no pass sees leaves a link
+// whose device has gone, and the monitor reopens only a port that left the list. Passes are
+// counted, not timed, so a starved machine only slows the run. Text is ASCII; no character set
+// is right-to-left (those rows are sent mirrored).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -42,8 +39,7 @@ namespace miraxld::testing {
 namespace {
 
 constexpr int64_t kHeldMs = 800, kCallMs = 500, kStopMs = 1500, kClaimMs = 5000;
-constexpr int64_t kHangMs = 10000;  // beyond its bound: the watchdog ends the run
-constexpr int64_t kNever = INT64_MAX;
+constexpr int64_t kHangMs = 10000, kNever = INT64_MAX;  // kHangMs beyond a bound ends the run
 constexpr int32_t kOnline = 2001, kOffline = 2003;
 constexpr char16_t kSerialComm[] = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
@@ -87,8 +83,7 @@ class StressPlatform : public OnSystemTime<TestPlatform> {
     PassCountingRegistry shared;
 };
 
-// One display, its cable, its service object, the thread that calls the object and the
-// Control Object's event target.
+// One display, its cable, its service object, its calling thread and the Control Object's events.
 class Rig : public IEventTarget {
   public:
     // `usbKey`: an OEM display's USB instance key, else null.
@@ -119,8 +114,7 @@ class Rig : public IEventTarget {
         Plug(true);
     }
 
-    // Pulled: the port leaves the system's list, then its device dies. Plugged: the display
-    // restarts and can be opened, then its port is listed again.
+    // Pulled: the port leaves the system's list, then its device dies; plugged: the reverse.
     void Plug(bool in) {
         const int64_t begun = Now();  // what the change causes comes later
         if (in) {
@@ -139,8 +133,7 @@ class Rig : public IEventTarget {
         std::lock_guard lock(mutex);
         return cable.back().in ? cable.back().done : kNever;
     }
-    // Whether a pull may end: the monitor, if one runs, has seen it (the claim's link was
-    // opened before a pull during it, so its monitor must see the pull too).
+    // Whether a pull may end: a running monitor has seen it, even one a claim in the pull started.
     bool PullSeen() {
         std::lock_guard lock(mutex);
         return platform.threads.Running() == 0 ||
@@ -223,8 +216,7 @@ class Rig : public IEventTarget {
         if (foreign) {
             Open(false, device);  // else the refused open's device name would be claimed
         }
-        // A failed claim can leave a link whose device has gone since: an application that
-        // tries again releases first.
+        // A failed claim can leave a link to a gone device: a retrying application releases.
         Release();
         int32_t rc = -1;
         claimedAt = kNever;
@@ -245,8 +237,8 @@ class Rig : public IEventTarget {
         return so->CreateWindow(row, column, height, width, tall ? Arg(5, height, 12) : height,
                                 tall ? width : Arg(5, width, 64), nullptr);
     }
-    // Released (the link closed), opened again with or without CloseService, released
-    // without CloseService, or refused an open of a device whose key names another object.
+    // Released, reopened with or without CloseService or a new object, or refused an open of
+    // a device whose key names another object.
     void ChangeLife(int how) {
         if (how == 0) {
             return Release();
@@ -269,9 +261,8 @@ class Rig : public IEventTarget {
         for (; !g_stop && Now() < deadline; ++schedule, ++g_schedules) {
             std::seed_seq sequence{masterSeed, masterSeed >> 32, uint64_t(port.back()), schedule};
             rng.seed(sequence);
-            // Calls for half a second to four seconds, now and then after a short pause, so
-            // that cables are pulled and timers tick in between; what a change of the object's
-            // life leaves is checked soon after it.
+            // Calls for 0.5 to 4 s, some after a short pause for cables and timers; what a
+            // change of the object's life leaves is checked soon after it.
             int64_t change = Pick(0, 1) == 0 ? Now() + Pick(0, 3000) : kNever;
             for (int64_t end = Now() + Pick(500, 4000); Now() < end && !g_stop;) {
                 if (so->m_claimed == 0 && Pick(0, 31) == 0) {
@@ -389,8 +380,7 @@ void Rig::Check() {
         }
         Open(false, device);
     }
-    // A claim that had no answer (firmware 0) learnt nothing of the display: it is claimed
-    // again, as a technician would once the display is back.
+    // A claim that had no answer (firmware 0) learnt nothing: claimed again, as a technician would.
     if (so->m_claimed != 0 && so->m_firmwareVersion == 0) {
         Close();
         Open(false, device);
@@ -440,8 +430,8 @@ void Rig::Check() {
             modeLost = false;  // sent now, it reaches the display
         }
     }
-    // Enabling again stops every blink and marquee timer and blanks both pictures; text on the
-    // whole display, held still, gives the comparison something to see.
+    // Enabling again stops every timer and blanks both pictures; still text gives the comparison
+    // something to see.
     Enable(0);
     Enable(1);
     SleepMs(50);  // a step that was already running ends
@@ -520,8 +510,8 @@ int Run(int seconds, unsigned long long seed) {
     }
     cablesDone = true;
     cables.join();
-    // Late timer callbacks of the released objects would run now, under the sanitizers' eyes;
-    // the monitor threads end before the platforms they count on go.
+    // Late timer callbacks of released objects run now, under the sanitizers; the monitor
+    // threads end before their platforms go.
     SleepMs(1000);
     for (auto& rig : rigs) {
         while (rig->platform.threads.Running() != 0) {

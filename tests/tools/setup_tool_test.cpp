@@ -64,16 +64,14 @@ std::string Written(const MemoryHost& before, const MemoryHost& after) {
     std::map<std::string, std::string> views;
     for (const auto& [view, entries] : after.views) {
         for (const DeviceEntry& entry : entries) {
-            if (std::ranges::count(before.views.at(view), entry) != 0) {
-                continue;
-            }
             std::string text = Utf16ToUtf8(entry.name) + " ";
             for (const EntryValue& v : entry.values) {
                 text +=
                     (v.name.empty() ? "@" : Utf16ToUtf8(v.name)) + ":" + Utf16ToUtf8(v.data) + ";";
             }
-            std::string& in = views[text];
-            in += (in.empty() ? "" : ",") + std::to_string(int(view));
+            if (std::ranges::count(before.views.at(view), entry) == 0) {
+                views[text] += (views[text].empty() ? "" : ",") + std::to_string(int(view));
+            }
         }
     }
     std::string text;

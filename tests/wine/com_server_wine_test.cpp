@@ -118,13 +118,11 @@ TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
     EXPECT_EQ(m_canUnload(), S_OK);
 }
 
-// Debug output reaches a process as a first-chance exception before any debugger sees it, so a
-// vectored handler can record it. Windows raises the wide form and then the narrow one, Wine only
-// the narrow one: the narrow one alone counts.
+// Debug output reaches a vectored handler as a first-chance exception: Windows raises the wide
+// form, then the narrow one; Wine only the narrow one, so the narrow one alone counts.
 std::mutex g_printedMutex;
 std::vector<std::string> g_printed;
 
-// The object's trace and, with MIRAXLD_MESSAGE_BOX=debug, the user messages go to the debugger.
 TEST_F(Factory, OneObjectTracesItsConstructionAndDestructionAndMessagesGoToTheDebugger) {
     SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
     PVOID handler = AddVectoredExceptionHandler(1, [](EXCEPTION_POINTERS* info) -> LONG {
@@ -177,9 +175,8 @@ TEST_F(Dispatch, BothProgIdsNamesResultsOutputsAndEventNamesCrossTheBoundary) {
     }
     EXPECT_EQ(m_co.DispIdOf(L"cleartext", &id), S_OK);  // ignoring case, as OLE Automation does
     EXPECT_EQ(m_co.DispIdOf(L"ResultCode", &id), DISP_E_UNKNOWNNAME);  // a property: by number
-    // A failing result code is the retval of a successful Invoke, and through the vtable the
-    // status itself; by-reference parameters come back; OpenService looks up the five event names
-    // on the Control Object.
+    // A failing result code is a successful Invoke's retval, the vtable call's status itself;
+    // by-reference parameters come back; OpenService looks up the five event names.
     const auto closed = m_co.Call(L"ClearText", {});
     EXPECT_EQ(std::pair(closed.hr, closed.number), std::pair(S_OK, std::optional(103L)));
     LONG rc = -1;
@@ -320,10 +317,9 @@ struct ListedPort {
     void Remove() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kList, kName); }
 };
 
-// The application may let go of the service object without CloseService while the port
-// monitor is about to report a change, or from inside its status handler on the monitor thread,
-// where it may also close the service: every call returns, the change is reported once and the
-// object is destroyed.
+// The application may drop the object without CloseService as the monitor is about to report,
+// or drop or close it from its status handler on the monitor thread: every call returns, the
+// change is reported once and the object is destroyed.
 TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
     ComApartment apartment;
     enum class Way { kDropAtOnce, kCloseInHandler, kDropInHandler };

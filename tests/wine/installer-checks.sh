@@ -51,10 +51,7 @@ upgrade_over_older() {  # the older build: the same files, packaged as version 0
 }
 
 echo "== installer ($msi)"
-in_fresh_prefix refusals "installer refuses bad device properties (missing, model, port, baud), writing nothing" \
-    refusals_write_nothing
-in_fresh_prefix install "silent install: both DLLs, registered exactly as regsvr32 registers them" \
-    silent_install
-in_fresh_prefix device "install with device properties creates the entry; uninstall removes the rest" \
-    device_entry_kept_on_uninstall
+in_fresh_prefix refusals "installer refuses bad device properties (missing, model, port, baud), writing nothing" refusals_write_nothing
+in_fresh_prefix install "silent install: both DLLs, registered exactly as regsvr32 registers them" silent_install
+in_fresh_prefix device "install with device properties creates the entry; uninstall removes the rest" device_entry_kept_on_uninstall
 in_fresh_prefix upgrade "upgrade over an older build keeps the entry; the downgrade is refused" upgrade_over_older

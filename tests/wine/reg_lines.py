@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
-"""reg_lines.py PREFIX MARKER... [--as-32-bit]: the HKEY_LOCAL_MACHINE keys and values of a Wine
-prefix that belong to MIRAXLD, one sorted line each ("key" or "key | name=data" as in the .reg
-file), key paths in lower case: the keys naming a marker (MIRAXLD, OLEforRetail, a type library
-identifier), without the Windows Installer's own records and Wine's \\\\?\\ path prefix.
---as-32-bit prints them as a 32-bit registration of the same DLL would write them: through the
-32-bit view, from Program Files (x86); TypeLib is shared by both views, as on Windows, so only
-the win32 path is added there."""
+"""reg_lines.py PREFIX MARKER... [--as-32-bit]: a Wine prefix's HKEY_LOCAL_MACHINE keys naming a
+marker, one sorted line each ("key" or "key | name=data", key in lower case), without the Windows
+Installer's records and Wine's \\\\?\\ path prefix. --as-32-bit: as a 32-bit registration of the DLL
+would write them, through the 32-bit view from Program Files (x86); TypeLib is shared by both
+views, as on Windows, so only its win32 path changes."""
 import re, sys
 
 CURRENT = "software\\microsoft\\windows\\currentversion\\"

@@ -73,9 +73,7 @@ registration() {
 }
 check "regsvr32 registers, clears a stale key; unregistering, twice, removes every key" registration
 
-device='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\KT110'  # the one the tests open
-check "device key written" bash -c "wine reg add '$device' /ve /d MIRAXLD.POSLDisplay.1 /f &&
-    wine reg add '$device' /v Port /d COM6 /f && wine reg add '$device' /v BaudRate /d 9600 /f"
+check "the device the tests open, on COM6" wine "$win64/miraxld-setup.exe" add KT110 --model KT110 --port COM6 --baud 9600
 check "the Wine test program: every case passes" bash -c \
     "cd '$win64' && timeout 600 wine ./miraxld_wine_tests.exe --gtest_brief=1 --gtest_color=no"
 wineserver -k 2>/dev/null
