@@ -20,8 +20,7 @@ class CountingDisplay : public CPOSLDisplay {
         m_inside.fetch_sub(1);
         return CPOSLDisplay::StepEffects(window);
     }
-    std::atomic<int> m_inside{0};
-    std::atomic<int> m_mostInside{0};
+    std::atomic<int> m_inside{0}, m_mostInside{0};
     std::array<std::atomic<int>, kWindowCount> m_steps{};
 };
 

@@ -27,8 +27,7 @@ class VirtualClock : public IClock {
     int64_t TotalSleeps() const { return m_sleeps.load(); }
 
   private:
-    std::atomic<int64_t> m_now{1000};
-    std::atomic<int64_t> m_sleeps{0};
+    std::atomic<int64_t> m_now{1000}, m_sleeps{0};
 };
 
 // Virtual time without VirtualClock's yield, for single-threaded runs that sleep millions of
