@@ -3,10 +3,6 @@
 namespace miraxld::testing {
 namespace {
 
-std::u16string PathOf(const std::string& name) {
-    return u"C:\\pictures\\" + std::u16string(name.begin(), name.end());
-}
-
 Bytes Slice(const Bytes& bytes, size_t from, size_t count) {
     return from + count <= bytes.size() ? Bytes(bytes.begin() + from, bytes.begin() + from + count)
                                         : Bytes{};
@@ -22,11 +18,12 @@ class DisplayBitmapTest : public DisplayTest {
         so->m_maximumX = maximumX;
         so->m_maximumY = maximumY;
         Take();
+        const std::u16string path = u"C:\\pictures\\" + std::u16string(name.begin(), name.end());
         if (name != "missing.bmp") {
-            platform.files.Put(PathOf(name), ReadTestFile(name));
+            platform.files.Put(path, ReadTestFile(name));
         }
         int32_t result = -1;
-        EXPECT_EQ(so->DisplayBitmap(PathOf(name), width, alignX, alignY, &result), kS_OK);
+        EXPECT_EQ(so->DisplayBitmap(path, width, alignX, alignY, &result), kS_OK);
         EXPECT_EQ(std::pair(result, so->m_resultCode), std::pair(rc, rc));
         return Take();
     }

@@ -61,14 +61,13 @@ TEST_F(CharacterSetTest, SendsTheCommandsOfEachDisplayVariant) {
          997, 7},
     };
     const int32_t pages[] = {437, 9320, 850, 1252, 1255, 1256, 1258, 932};
-    const int32_t tables[] = {0, 1, 2, 16, 49, 50, 52, 244};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Open(c.model, 2, 20);
         so->m_deviceName = c.model;
         so->m_codepageList.fill(-1);  // empty, as the claim leaves the slots it does not fill
         std::copy(std::begin(pages), std::end(pages), so->m_codepageList.begin());
-        std::copy(std::begin(tables), std::end(tables), so->m_codepageCmdIndex.begin());
+        so->m_codepageCmdIndex = {0, 1, 2, 16, 49, 50, 52, 244};
         so->m_defaultCodePage = 850, so->m_vidPid = c.vidPid, so->m_firmwareVersion = c.firmware;
         so->m_characterSet = c.oldSet, so->m_selectedTable = c.oldTable;
         so->m_mapCharacterSet = c.mapCharacterSet;

@@ -1,11 +1,8 @@
-// A claimed, enabled service object over the display simulator, for the tests of the display
-// output path.
+// A claimed, enabled service object over the display simulator.
 #pragma once
 
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <tuple>
 
 #include "service_object/claim_fixture.h"
 

@@ -80,6 +80,10 @@ TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
              so.m_screen[0].code[0] = 0, so.m_screen[1].code[0] = 0x0100;
          }, 0, 0, true,
          Concat({kHome, kUnicodeLtr, {0x00, 0x01, ' ', 0}, kBlanks16, {0x00, 0x00}})},
+        {"a display larger than the screen buffer is clipped to it",
+         [](CPOSLDisplay& so) { so.m_deviceRows = 40, so.m_deviceColumns = 1000; }, 0, 0, true,
+         Concat({kHome, Ascii(std::string(kScreenRows * kScreenColumns, ' '))})},
+        {"no rows", [](CPOSLDisplay& so) { so.m_deviceRows = -3; }, 0, 0, true, kHome},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -96,14 +100,6 @@ TEST_F(RefreshScreenTest, SendsHomeAttributesAndEveryCellSlot) {
 }
 
 TEST_F(RefreshScreenTest, GeometryBeyondTheBuffersIsClipped) {
-    so->m_deviceRows = 40, so->m_deviceColumns = 1000;
-    Take();
-    so->RefreshScreen(0, 0, true);
-    EXPECT_EQ(Take().size(), 1u + kScreenRows * kScreenColumns);
-    so->m_deviceRows = -3;
-    so->RefreshScreen(0, 0, true);
-    EXPECT_EQ(Take(), kHome);
-
     const std::array<int, 8> cases[] = {
         // viewport row, column, height, width; window height, width; row, column offset
         {6, 120, 5, 20, 5, 20, 0, 0},    // viewport reaching beyond the screen

@@ -28,7 +28,6 @@ TEST(TextConversionTest, DeviceRemapping) {
 }
 
 TEST(TextConversionTest, ConvertsPerCodePage) {
-    ICodePages& pages = SystemPlatform().CodePages();
     const struct {
         const char* name;
         int32_t codePage, characterSet;
@@ -58,8 +57,9 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto cells = ConvertText(c.text, {c.codePage, c.characterSet, false}, pages);
-        EXPECT_EQ(cells, c.cells);
+        EXPECT_EQ(
+            ConvertText(c.text, {c.codePage, c.characterSet, false}, SystemPlatform().CodePages()),
+            c.cells);
     }
 }
 

@@ -3,15 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "events/event_sink.h"
 #include "platform/platform.h"
@@ -19,8 +14,7 @@
 
 namespace miraxld::testing {
 
-// Time that passes only when someone sleeps: a 3000 ms wait takes microseconds of real time.
-// Sleeps from any thread advance the one shared time.
+// Time that passes only when someone sleeps, on any thread: a 3000 ms wait takes no real time.
 class VirtualClock : public IClock {
   public:
     int64_t NowMs() override { return m_now.load(); }
@@ -33,8 +27,7 @@ class VirtualClock : public IClock {
     int64_t TotalSleeps() const { return m_sleeps.load(); }
 
   private:
-    std::atomic<int64_t> m_now{1000};
-    std::atomic<int64_t> m_sleeps{0};
+    std::atomic<int64_t> m_now{1000}, m_sleeps{0};
 };
 
 // Virtual time without VirtualClock's yield, for single-threaded runs that sleep millions of
@@ -156,7 +149,6 @@ class SilentDebugOutput : public IDebugOutput {
     void Write(std::u16string_view) override {}
 };
 
-// Files held in memory by path.
 class MemoryFiles : public IFileSystem {
   public:
     void Put(std::u16string path, std::vector<uint8_t> content) {
@@ -172,7 +164,6 @@ class MemoryFiles : public IFileSystem {
     std::map<std::u16string, std::vector<uint8_t>, std::less<>> m_files;
 };
 
-// A serial device that never opens.
 class AbsentSerialDevice : public ISerialDevice {
   public:
     bool Open(int, uint32_t) override { return false; }
@@ -204,9 +195,8 @@ class RecordingEventTarget : public IEventTarget {
     // The calls (identifier, argument) since the last Take.
     std::vector<std::pair<int32_t, int32_t>> Take() {
         auto all = m_calls.Items();
-        std::vector<std::pair<int32_t, int32_t>> out(all.begin() + m_taken, all.end());
-        m_taken = all.size();
-        return out;
+        all.erase(all.begin(), all.begin() + m_taken.exchange(all.size()));
+        return all;
     }
     size_t Count() const { return m_calls.Items().size() - m_taken; }
     std::function<void()> handler;  // the Control Object's own work, on the caller's thread
@@ -275,8 +265,7 @@ class TestPlatform : public IPlatform {
     };
 };
 
-// Any test platform on this system's real clock and timer service, for the few tests and
-// benchmarks that need real time.
+// Any test platform on the system's real clock and timers, for the few runs that need real time.
 template <class Base>
 class OnSystemTime : public Base {
   public:
