@@ -77,7 +77,7 @@ void CPOSLDisplay::DeleteBlinkTimer(int32_t window) {
     m_platform.Timers().Delete(m_blinkTimer[window]);
     m_blinkTimer[window] = 0;
     // A tick already under way may still put the blink copy on the screen; once it is done,
-    // later ticks of the deleted timer find no timer and copy nothing.
+    // later ticks of the deleted timer find their id gone and do nothing.
     BusyFlagGuard stepping(m_stepping, Clock());
     m_windows[window].lastAttribute = 0;
 }
