@@ -121,6 +121,7 @@ class Rig : public IEventTarget {
             displaysim::SimulatedSerialDevice::Replug(*sim);
             platform.shared.SetString(kSerialComm, u"\\Device\\Stress0", port);
         } else {
+            ++pulls;  // before the device dies: a write that ends after this may be lost
             platform.shared.DeleteValue(kSerialComm, u"\\Device\\Stress0");
             displaysim::SimulatedSerialDevice::Unplug(*sim);
             ++g_unplugs;
@@ -293,7 +294,8 @@ class Rig : public IEventTarget {
     StressPlatform platform;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
     std::atomic<bool> hold{false}, finished{false};  // hold: the check needs the display attached
-    std::atomic<int64_t> claimedAt{0}, hangsAt{0};   // claimedAt: kNever while a claim runs
+    std::atomic<int64_t> claimedAt{0}, hangsAt{0},
+        pulls{0};  // claimedAt: kNever while a claim runs
     std::atomic<const char*> call{nullptr};
     std::mutex mutex;
     struct CableState {
@@ -341,9 +343,13 @@ const struct {
      [](Rig& r) { return r.so->SetPropertyNumber(5001, kCharacterSets[r.Arg(0, 0, 5)]); }},
     {2, "ScreenMode",
      [](Rig& r) {
-         // A screen mode written while the link is down never reaches the display.
-         r.modeLost = r.modeLost || !r.so->m_port.IsOpen() || Now() - r.PluggedSince() < kHeldMs;
-         return r.Write(5025, 0, 4);
+         // A screen mode written while the link is down, or cut by a pull, never reaches the
+         // display.
+         const int64_t pulls = r.pulls;
+         const bool down = !r.so->m_port.IsOpen() || Now() - r.PluggedSince() < kHeldMs;
+         const int32_t rc = r.Write(5025, 0, 4);
+         r.modeLost = r.modeLost || down || r.pulls != pulls;
+         return rc;
      }},
     {2, nullptr, [](Rig& r) { return r.Enable(0), r.Enable(1); }},
 };
