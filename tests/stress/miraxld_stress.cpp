@@ -41,7 +41,6 @@ namespace {
 constexpr int64_t kHeldMs = 800, kCallMs = 500, kStopMs = 1500, kClaimMs = 5000;
 constexpr int64_t kHangMs = 10000, kNever = INT64_MAX;  // kHangMs beyond a bound ends the run
 constexpr int32_t kOnline = 2001, kOffline = 2003;
-constexpr char16_t kSerialComm[] = u"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 int64_t Now() {
     using namespace std::chrono;
@@ -53,13 +52,13 @@ void SleepMs(int64_t ms) {
 }
 
 std::atomic<bool> g_stop{false};
-std::atomic<long long> g_failures{0}, g_operations{0}, g_schedules{0}, g_unplugs{0}, g_drops{0};
+std::atomic<long long> g_failures{0}, g_operations{0}, g_schedules{0}, g_drops{0};
 
 // Notes when each port-monitor pass begins: a pass lists SERIALCOMM once, on its own thread.
 class PassCountingRegistry : public SharedRegistry {
   public:
     long EnumValues(std::u16string_view key, std::vector<RegistryValue>* values) override {
-        if (key == kSerialComm && CurrentMonitorThread() != nullptr) {
+        if (key == kSerialCommKey && CurrentMonitorThread() != nullptr) {
             std::lock_guard lock(m_mutex);
             m_passes.push_back(Now());
         }
@@ -119,12 +118,11 @@ class Rig : public IEventTarget {
         const int64_t begun = Now();  // what the change causes comes later
         if (in) {
             displaysim::SimulatedSerialDevice::Replug(*sim);
-            platform.shared.SetString(kSerialComm, u"\\Device\\Stress0", port);
+            platform.shared.SetString(kSerialCommKey, u"\\Device\\Stress0", port);
         } else {
             ++pulls;  // before the device dies: a write that ends after this may be lost
-            platform.shared.DeleteValue(kSerialComm, u"\\Device\\Stress0");
+            platform.shared.DeleteValue(kSerialCommKey, u"\\Device\\Stress0");
             displaysim::SimulatedSerialDevice::Unplug(*sim);
-            ++g_unplugs;
         }
         std::lock_guard lock(mutex);
         cable.push_back({begun, Now(), in});
@@ -527,7 +525,9 @@ int Run(int seconds, unsigned long long seed) {
     std::printf(
         "miraxld_stress: seed %llu, %d s, %zu displays: %lld operations, %lld schedules, "
         "%lld cable pulls, %lld objects released; %s\n",
-        seed, seconds, rigs.size(), g_operations.load(), g_schedules.load(), g_unplugs.load(),
+        seed, seconds, rigs.size(), g_operations.load(), g_schedules.load(),
+        std::accumulate(rigs.begin(), rigs.end(), 0LL,
+                        [](long long n, auto& rig) { return n + rig->pulls; }),
         g_drops.load(), g_failures == 0 ? "no failure" : "FAILED");
     return g_failures == 0 ? 0 : 1;
 }
