@@ -1,7 +1,56 @@
+// The BMP reader refuses every file it cannot show; the display tests show the good ones.
+#include "bitmap/bmp_reader.h"
 #include "display/display_fixture.h"
 
 namespace miraxld::testing {
 namespace {
+
+constexpr char kDiagonal[] = "diagonal_8x8.bmp", kFrame[] = "frame_120x32.bmp";
+
+void Put32(std::vector<uint8_t>& b, size_t at, int64_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+}
+
+TEST(BmpReader, RefusesWhatItCannotShow) {
+    using Edit = std::function<void(std::vector<uint8_t>&)>;
+    const struct {
+        const char* file;
+        Edit edit;  // applied to the file's bytes, when set
+        BmpStatus status;
+    } rows[] = {
+        {"truncated_120x32.bmp", nullptr, BmpStatus::kTruncated},
+        {"top_down_8x8.bmp", nullptr, BmpStatus::kTopDown},
+        {"too_wide_513x8.bmp", nullptr, BmpStatus::kTooLarge},
+        {"too_tall_8x129.bmp", nullptr, BmpStatus::kTooLarge},
+        {"colour4_8x8.bmp", nullptr, BmpStatus::kNotMonochrome},
+        {"colour24_8x8.bmp", nullptr, BmpStatus::kNotMonochrome},
+        {kDiagonal, [](auto& b) { b.clear(); }, BmpStatus::kTruncated},
+        {kDiagonal, [](auto& b) { b.resize(53); }, BmpStatus::kTruncated},
+        {kDiagonal, [](auto& b) { b.pop_back(); }, BmpStatus::kTruncated},
+        {kDiagonal, [](auto& b) { Put32(b, 10, 250), b.resize(250); }, BmpStatus::kTruncated},
+        {kDiagonal, [](auto& b) { b[1] = 'A'; }, BmpStatus::kNotBitmap},
+        {kDiagonal, [](auto& b) { Put32(b, 14, 12); }, BmpStatus::kNotBitmap},  // old header
+        {kDiagonal, [](auto& b) { Put32(b, 10, 256); }, BmpStatus::kNotBitmap},
+        {kDiagonal, [](auto& b) { Put32(b, 10, 0x10003E); }, BmpStatus::kNotBitmap},
+        {kDiagonal, [](auto& b) { b[28] = 0; }, BmpStatus::kNotMonochrome},
+        {kDiagonal, [](auto& b) { b[29] = 1; }, BmpStatus::kNotMonochrome},  // 257
+        {kDiagonal, [](auto& b) { Put32(b, 18, 0); }, BmpStatus::kEmpty},
+        {kDiagonal, [](auto& b) { Put32(b, 18, -8); }, BmpStatus::kEmpty},
+        {kDiagonal, [](auto& b) { Put32(b, 22, 0); }, BmpStatus::kEmpty},
+        {kDiagonal, [](auto& b) { Put32(b, 18, 65544); }, BmpStatus::kTooLarge},  // low half 8
+    };
+    for (const auto& row : rows) {
+        std::vector<uint8_t> file = ReadTestFile(row.file);
+        if (row.edit) {
+            row.edit(file);
+        }
+        const BmpReadResult read = ReadMonochromeBmp(file);
+        EXPECT_EQ(read.status, row.status) << row.file << ", row " << (&row - rows);
+        EXPECT_TRUE(read.bitmap.dots.empty());
+    }
+}
 
 Bytes Slice(const Bytes& bytes, size_t from, size_t count) {
     return from + count <= bytes.size() ? Bytes(bytes.begin() + from, bytes.begin() + from + count)
@@ -38,7 +87,7 @@ TEST_F(DisplayBitmapTest, ScaleByteFollowsTheRequestedWidth) {
                 {0, 128, 0},   {-240, 128, 0xFE}, {24000, 128, 200}, {30720, 128, 0}, {240, 32, 1},
                 {360, 120, 3}, {600, 120, 3},     {600, 128, 4}};
     for (const auto& row : rows) {
-        EXPECT_EQ(Slice(Show(0, 2, 480, row.maximumY, "frame_120x32.bmp", row.width), 7, 2),
+        EXPECT_EQ(Slice(Show(0, 2, 480, row.maximumY, kFrame, row.width), 7, 2),
                   Bytes(2, row.scale))
             << "Width " << row.width;
     }
@@ -46,7 +95,6 @@ TEST_F(DisplayBitmapTest, ScaleByteFollowsTheRequestedWidth) {
 
 TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) {
     // The 8 x 8 diagonal on a 320 x 32 display: dot (r, r) lands at (r + dy, r + dx).
-    const char* diagonal = "diagonal_8x8.bmp";
     // clang-format off
     const struct {
         const char* file;
@@ -54,16 +102,16 @@ TEST_F(DisplayBitmapTest, Family1SendsAtLeastFourBandsPerColumnBottomBandFirst) 
         size_t width, bands;  // W and B sent
         std::vector<std::pair<size_t, Bytes>> columns;
     } rows[] = {
-        {diagonal, -1, -1, 8, 4,
+        {kDiagonal, -1, -1, 8, 4,
          {{0, {0, 0, 0, 0x01}}, {3, {0, 0, 0, 0x08}}, {7, {0, 0, 0, 0x80}}}},
         {"column_8x40.bmp", -1, -1, 8, 5,
          {{0, Bytes(5, 0xFF)}, {1, Bytes(5, 0)}, {7, {0, 0, 0, 0, 1}}}},
-        {diagonal, 40, 7, 8, 4, {{0, {0, 0, 0, 0x01}}}},  // dot positions count as left and top
-        {diagonal, -3, -1, 320, 4, {{311, Bytes(4, 0)}, {312, {0, 0, 0, 0x01}}}},
-        {diagonal, -2, -1, 164, 4, {{155, Bytes(4, 0)}, {156, {0, 0, 0, 0x01}}}},
-        {diagonal, -1, -3, 8, 4, {{0, {0x01, 0, 0, 0}}, {7, {0x80, 0, 0, 0}}}},
-        {diagonal, -1, -2, 8, 4, {{0, {0, 0, 0x10, 0}}}},
-        {diagonal, -3, -3, 320, 4, {{319, {0x80, 0, 0, 0}}}},
+        {kDiagonal, 40, 7, 8, 4, {{0, {0, 0, 0, 0x01}}}},  // dot positions count as left and top
+        {kDiagonal, -3, -1, 320, 4, {{311, Bytes(4, 0)}, {312, {0, 0, 0, 0x01}}}},
+        {kDiagonal, -2, -1, 164, 4, {{155, Bytes(4, 0)}, {156, {0, 0, 0, 0x01}}}},
+        {kDiagonal, -1, -3, 8, 4, {{0, {0x01, 0, 0, 0}}, {7, {0x80, 0, 0, 0}}}},
+        {kDiagonal, -1, -2, 8, 4, {{0, {0, 0, 0x10, 0}}}},
+        {kDiagonal, -3, -3, 320, 4, {{319, {0x80, 0, 0, 0}}}},
     };
     // clang-format on
     for (const auto& row : rows) {
@@ -94,8 +142,7 @@ TEST_F(DisplayBitmapTest, Family2AlignmentChangesTheSizeItSends) {
         {-3, -3, 120, {0xC8, 0x12, 0x04, 0x30, 1, 1, 0x40, 0x01, 0x78, 0x00}, 88, 40, ended},
     };
     for (const auto& row : rows) {
-        const Bytes sent =
-            Show(0, 2, 320, row.maximumY, "frame_120x32.bmp", 120, row.alignX, row.alignY);
+        const Bytes sent = Show(0, 2, 320, row.maximumY, kFrame, 120, row.alignX, row.alignY);
         EXPECT_EQ(Slice(sent, 3, 10), row.header);
         EXPECT_EQ(Slice(sent, 13 + row.topRow * row.bytesPerRow, row.bytesPerRow), row.top);
         if (row.topRow > 0) {
@@ -106,7 +153,6 @@ TEST_F(DisplayBitmapTest, Family2AlignmentChangesTheSizeItSends) {
 }
 
 TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
-    const char* frame = "frame_120x32.bmp";
     const struct {
         const char* file;
         uint16_t family;
@@ -126,16 +172,16 @@ TEST_F(DisplayBitmapTest, RefusesBeforeSendingAnything) {
         {"corner_511x128.bmp", 1, 512, 128, -1, -1, 0, 2 + 16 * 511 + 1},
         // Right, bottom and centre need the picture inside the display and the display inside
         // the dot buffer; left and top send a picture larger than the display as it is.
-        {frame, 2, 100, 32, -3, -1, 106, 0},
-        {frame, 2, 320, 16, -1, -3, 106, 0},
-        {frame, 2, 100, 32, -2, -1, 106, 0},
-        {frame, 2, 600, 32, -3, -1, 106, 0},
-        {frame, 1, 320, 200, -1, -2, 106, 0},
-        {frame, 2, 100, 16, -1, -1, 0, 13 + 480},
+        {kFrame, 2, 100, 32, -3, -1, 106, 0},
+        {kFrame, 2, 320, 16, -1, -3, 106, 0},
+        {kFrame, 2, 100, 32, -2, -1, 106, 0},
+        {kFrame, 2, 600, 32, -3, -1, 106, 0},
+        {kFrame, 1, 320, 200, -1, -2, 106, 0},
+        {kFrame, 2, 100, 16, -1, -1, 0, 13 + 480},
         // The character-only families have no bitmap command: a file the graphic models would
         // show succeeds without a byte sent, the others are refused as there.
-        {frame, 0, 320, 32, -1, -1, 0, 0},
-        {frame, 3, 320, 32, -1, -1, 0, 0},
+        {kFrame, 0, 320, 32, -1, -1, 0, 0},
+        {kFrame, 3, 320, 32, -1, -1, 0, 0},
         {"colour4_8x8.bmp", 0, 320, 32, -1, -1, 106, 0},
         {"missing.bmp", 3, 320, 32, -1, -1, 111, 0},
     };
