@@ -1,4 +1,4 @@
-// The window stack, ScrollText and the emulated marquee, stepped by firing the timers by hand.
+// Windows, their marquee and blink (timers fired by hand) and the screen picture they resend.
 #include "display_fixture.h"
 
 namespace miraxld::testing {
@@ -11,6 +11,8 @@ class WindowsTest : public DisplayTest {
         return so->CreateWindow(row, column, viewportHeight, viewportWidth, height, width, nullptr);
     }
     bool Tick(int window) { return platform.timers.Fire(so->m_marqueeTimer[window]); }
+    // A 2 x 5 display with window 1 over its second row.
+    void BlinkWindow() { Open(u"KT110", 2, 5), MakeWindow(1, 1, 0, 1, 5); }
 };
 
 TEST_F(WindowsTest, CreateWindowAcceptsOnlyWindowsTheDisplayCanHold) {
@@ -211,6 +213,223 @@ TEST_F(WindowsTest, RightToLeftLeftMarqueeHoldsTheLeftToRightRun) {
         ASSERT_TRUE(Tick(1));
         EXPECT_EQ(ScreenRow(0, 4), shown[s - 1]) << "step " << s;
     }
+}
+
+TEST_F(WindowsTest, BlinkingTextStartsOneTimerOfTheModelPeriodOutsideWindowZero) {
+    const struct {
+        int32_t floor, blinkRate, period;
+    } cases[] = {{300, 200, 300}, {300, 500, 500}, {600, 300, 600}};
+    for (const auto& c : cases) {
+        BlinkWindow();
+        so->m_blinkPeriodFloor = c.floor;
+        MakeWindow(2, 0, 0, 1, 5);
+        Window(2).blinkRate = c.blinkRate;
+        EXPECT_EQ(Display(u"Sale", kDispDtBlinkReverse), 0);
+        const TimerHandle first = so->m_blinkTimer[2];
+        EXPECT_EQ(Display(u"!", kDispDtBlink), 0) << "a running blink keeps its timer";
+        const auto active = platform.timers.Active();
+        ASSERT_EQ(active.size(), 1u);
+        EXPECT_EQ(std::tuple(active[0].handle, active[0].dueMs, active[0].periodMs),
+                  std::tuple(first, 10, c.period));
+        EXPECT_EQ(Window(2).lastAttribute, kDispDtBlink);
+
+        EXPECT_EQ(Display(u"?", kDispDtNormal), 0);
+        EXPECT_TRUE(platform.timers.Active().empty());
+    }
+    // Window 0 blinks in the display itself.
+    Open(u"KT110", 2, 20);
+    Take();
+    EXPECT_EQ(Display(u"A", kDispDtBlink), 0);
+    EXPECT_TRUE(platform.timers.Active().empty());
+    EXPECT_EQ(Take(), Concat({{0x0B, 0x1F, 0x45, 0x06}, Ascii("A" + std::string(39, ' '))}));
+}
+
+TEST_F(WindowsTest, StepAlternatesBlankAndTheCopyTakenWhenTheBlinkStarted) {
+    BlinkWindow();
+    Display(u"AB", kDispDtBlink);
+    Take();
+    // Each tick of the window's timer flips the phase and runs the shared timer step.
+    const std::pair<uint8_t, std::string> steps[] = {
+        {1, "     "}, {0, "AB   "}, {1, "     "}, {0, "AB   "}};
+    for (const auto& step : steps) {
+        ASSERT_TRUE(platform.timers.Fire(so->m_blinkTimer[1]));
+        EXPECT_EQ(Window(1).blinkPhaseShown, step.first);
+        EXPECT_EQ(Take(), Concat({{0x0B}, Ascii("     "), Ascii(step.second)}));
+        EXPECT_FALSE(so->m_stepping.IsSet() || so->m_screenLock.IsSet() || so->m_stripLock.IsSet());
+    }
+    so->BlinkStep(1);
+    EXPECT_TRUE(Take().empty()) << "a phase already shown is not redrawn";
+
+    const auto stepTo = [this](uint8_t phase) { Window(1).blinkPhase = phase, so->BlinkStep(1); };
+    so->DisplayTextAt(0, 0, u"X", kDispDtNormal, nullptr);  // stops the blink
+    Display(u"Y", kDispDtBlink);                            // new copy "XY"
+    stepTo(1), stepTo(0);
+    EXPECT_EQ(ScreenRow(1), "XY   ");
+
+    EXPECT_EQ(so->ClearText(nullptr), 0);  // stops the blink
+    EXPECT_TRUE(platform.timers.Active().empty());
+    EXPECT_EQ(Window(1).lastAttribute, 0);
+    Display(u"Z", kDispDtBlink);
+    so->DeleteBlinkTimer(1);
+    stepTo(1);  // a tick that was already running finds no timer: nothing is drawn
+    EXPECT_EQ(ScreenRow(1), "Z    ");
+}
+
+// A tick that comes while DisplayText stops the blink must not bring the earlier text back.
+TEST_F(WindowsTest, NormalTextOverABlinkIsWhatTheDisplayShows) {
+    for (const uint8_t phaseShown : {0, 1}) {
+        BlinkWindow();
+        Display(u"AB", kDispDtBlink);
+        Window(1).blinkPhase = Window(1).blinkPhaseShown = phaseShown;
+        platform.timers.beforeDelete = [this](TimerHandle timer) { platform.timers.Fire(timer); };
+        so->DisplayTextAt(0, 0, u"XY", kDispDtNormal, nullptr);
+        platform.timers.beforeDelete = nullptr;
+        EXPECT_EQ(ScreenRow(1), "XY   ") << int(phaseShown);
+        const Bytes sent = Take();
+        EXPECT_EQ(Bytes(sent.end() - 5, sent.end()), Ascii("XY   ")) << int(phaseShown);
+    }
+}
+
+// The queue may already have started a tick when the timer is deleted; it may reach the step
+// only after the deleting call has returned, while the object is reset, or after it is gone.
+TEST_F(WindowsTest, ATickOfADeletedTimerTouchesNothing) {
+    for (const bool objectGone : {false, true}) {
+        BlinkWindow();
+        Display(u"AB", kDispDtBlink);
+        const std::function<void()> lateTick = platform.timers.Active().at(0).callback;
+        if (objectGone) {
+            so.reset();
+        } else {
+            so->ClearText(nullptr);  // stops the blink
+        }
+        Take();
+        lateTick();
+        EXPECT_TRUE(Take().empty()) << objectGone;
+    }
+}
+
+void PutScreen(CPOSLDisplay& so, int row, int column, std::u16string_view text,
+               bool reverse = false) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        Cell& cell = so.m_screen[row * kScreenColumns + column + static_cast<int>(i)];
+        cell.code[0] = text[i];
+        cell.reverse = reverse ? 1 : 0;
+    }
+}
+
+const Bytes kHome{0x0B}, kOn{0x1F, 0x72, 0x01}, kOff{0x1F, 0x72, 0x00};
+
+TEST_F(WindowsTest, RefreshScreenSendsHomeAttributesAndEveryCellSlot) {
+    using Setup = std::function<void(CPOSLDisplay&)>;
+    const Setup ab = [](CPOSLDisplay& so) { PutScreen(so, 0, 0, u"AB"); };
+    auto on0a03 = [ab](int32_t firmware) {
+        return [ab, firmware](CPOSLDisplay& so) {
+            so.m_deviceModel = u"KT910", so.m_vidPid = u"1d9c_0a03";
+            so.m_firmwareVersion = firmware, so.m_codePage = 1256;
+            ab(so);
+        };
+    };
+    const Bytes kUnicodeLtr{0x1B, 0x74, 0xFF, 0x0E, 0x20}, kBlanks16{' ', 0, ' ', 0, ' ', 0};
+    const struct {
+        const char* name;
+        Setup setup;
+        int32_t window, attribute;
+        bool resend;
+        Bytes expected;
+    } cases[] = {
+        // clang-format off
+        {"plain picture", ab, 0, 0, true, Concat({kHome, Ascii("AB "), Ascii("   ")})},
+        {"reverse cell switches on and back off",
+         [ab](CPOSLDisplay& so) { ab(so), so.m_screen[1].reverse = 1; }, 0, 0, true,
+         Concat({kHome, Ascii("A"), kOn, Ascii("B"), kOff, Ascii(" "), Ascii("   ")})},
+        {"reverse run ending the picture needs no off",
+         [](CPOSLDisplay& so) { PutScreen(so, 1, 1, u"XY", true); }, 0, 0, true,
+         Concat({kHome, Ascii("   "), Ascii(" "), kOn, Ascii("XY")})},
+        {"window 0 blink", nullptr, 0, kDispDtBlink, true,
+         Concat({kHome, {0x1F, 0x45, 0x06}, Ascii("      ")})},
+        {"window 0 reverse: remembered state starts off", nullptr, 0, kDispDtReverse, true,
+         Concat({kHome, kOn, Ascii("      ")})},
+        {"window 0 blink and reverse", [](CPOSLDisplay& so) { so.m_blinkRate = 120; }, 0,
+         kDispDtBlinkReverse, true, Concat({kHome, kOn, {0x1F, 0x45, 0x02}, Ascii("      ")})},
+        {"other windows get no attribute command", nullptr, 2, kDispDtBlinkReverse, true,
+         Concat({kHome, Ascii("      ")})},
+        {"attributes only", nullptr, 0, kDispDtBlink, false, Concat({kHome, {0x1F, 0x45, 0x06}})},
+        {"empty slots send nothing; low byte 0 is empty in 8-bit mode",
+         [](CPOSLDisplay& so) {
+             so.m_screen[0].code[0] = 0, so.m_screen[1].code[0] = 0x0100;
+             so.m_screen[2] = Cell{{u'a', 0x0E48, 0x0E31}, 0};
+         }, 0, 0, true, Concat({kHome, {'a', 0x48, 0x31}, Ascii("   ")})},
+        {"right-to-left rows on a KT110 under 1255",
+         [](CPOSLDisplay& so) {
+             so.m_codePage = 1255;
+             PutScreen(so, 0, 0, u"ABC"), PutScreen(so, 1, 0, u"DE");
+         }, 0, 0, true, Concat({kHome, Ascii("CBA"), Ascii(" ED")})},
+        {"right-to-left on the 0a03 key below 212000", on0a03(211999), 0, 0, true,
+         Concat({kHome, Ascii(" BA"), Ascii("   ")})},
+        {"0a03 key at 212000 sends left to right", on0a03(212000), 0, 0, true,
+         Concat({kHome, Ascii("AB "), Ascii("   ")})},
+        {"unicode left to right", [ab](CPOSLDisplay& so) { so.m_unicodeMode = 1, ab(so); }, 0, 0,
+         true, Concat({kHome, kUnicodeLtr, {'A', 0, 'B', 0, ' ', 0}, kBlanks16, {0x00, 0x00}})},
+        {"unicode right to left under 997, wide code unit",
+         [](CPOSLDisplay& so) {
+             so.m_codePage = 997, so.m_leftToRight = 0;
+             PutScreen(so, 0, 0, u"א");
+         }, 0, 0, true,
+         Concat({kHome, {0x1B, 0x74, 0xFF, 0x0F, 0x20, 0x0B, 0x00}, {0xD0, 0x05, ' ', 0, ' ', 0},
+                 kBlanks16, {0x00, 0x00}})},
+        {"unicode mode skips zero units but keeps a zero low byte",
+         [](CPOSLDisplay& so) {
+             so.m_unicodeMode = 1;
+             so.m_screen[0].code[0] = 0, so.m_screen[1].code[0] = 0x0100;
+         }, 0, 0, true,
+         Concat({kHome, kUnicodeLtr, {0x00, 0x01, ' ', 0}, kBlanks16, {0x00, 0x00}})},
+        {"a display larger than the screen buffer is clipped to it",
+         [](CPOSLDisplay& so) { so.m_deviceRows = 40, so.m_deviceColumns = 1000; }, 0, 0, true,
+         Concat({kHome, Ascii(std::string(kScreenRows * kScreenColumns, ' '))})},
+        {"no rows", [](CPOSLDisplay& so) { so.m_deviceRows = -3; }, 0, 0, true, kHome},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(u"KT110", 2, 3);
+        if (c.setup) {
+            c.setup(*so);
+        }
+        Take();
+        EXPECT_EQ(so->RefreshScreen(c.window, c.attribute, c.resend), 0);
+        EXPECT_EQ(Take(), c.expected);
+        EXPECT_FALSE(so->m_commandBusy.IsSet());
+    }
+}
+
+TEST_F(WindowsTest, GeometryBeyondTheBuffersIsClipped) {
+    const std::array<int, 8> cases[] = {
+        // viewport row, column, height, width; window height, width; row, column offset
+        {6, 120, 5, 20, 5, 20, 0, 0},    // viewport reaching beyond the screen
+        {-3, -5, 8, 8, 8, 8, 0, 0},      // viewport starting before it
+        {0, 0, 30, 200, 30, 200, 0, 0},  // window beyond the storage
+        {0, 0, 4, 4, 4, 4, 100, -100},   // offsets far outside
+        {0, 0, 2, 2, 12, 64, -1000, 1000},
+    };
+    for (const auto& c : cases) {
+        Open(u"KT310", 8, 128);
+        WindowRecord& w = Window(0);
+        std::tie(w.viewportRow, w.viewportColumn, w.viewportHeight, w.viewportWidth, w.height,
+                 w.width, w.rowOffset, w.columnOffset) =
+            std::tie(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+        EXPECT_EQ(so->UpdateScreenFromWindow(0), 0);
+    }
+    EXPECT_EQ(std::pair(so->UpdateScreenFromWindow(-1), so->UpdateScreenFromWindow(kWindowCount)),
+              std::pair(0, 0));
+
+    // An inactive window puts nothing on the screen.
+    Open(u"KT310", 2, 8);
+    PutScreen(*so, 0, 0, u"........");
+    MakeWindow(1, 0, 2, 1, 4);
+    Window(1).At(0, 0).code[0] = u'a';
+    Window(1).active = 0;
+    EXPECT_EQ(so->UpdateScreenFromWindow(1), 0);
+    EXPECT_EQ(ScreenRow(0, 8), "........");
 }
 
 }  // namespace
