@@ -1,9 +1,12 @@
+#include "display/arabic_shaping.h"
+#include "display/text_conversion.h"
 #include "display_fixture.h"
 
 namespace miraxld::testing {
 namespace {
 
 using TextOutputTest = DisplayTest;
+const Bytes kCharset0{0x1B, 0x52, 0x00};
 
 TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
     const struct {
@@ -178,6 +181,199 @@ TEST_F(TextOutputTest, ClearTextTheInitMarqueeAndReverseVideo) {
               Concat({{0x0B, 0x1F, 0x72, 0x01}, Ascii("CB"), {0x1F, 0x72, 0x00}, Ascii("  ")}));
     so->ClearText(nullptr);
     EXPECT_EQ(Window().At(0, 0).reverse, 0);
+}
+
+TEST(TextConversionTest, DeviceRemapping) {
+    const struct {
+        int32_t characterSet;
+        char16_t in, out;
+    } cases[] = {
+        {1258, u'ạ', 0xD5},  // VISCII position of a-dot-below
+        {1258, u'Õ', 0xA0},  // the last matching entry wins over none
+        {1258, u'A', u'A'},
+        {1255, 0xFB2A, 0x81},  // presentation form at the display's own byte
+        {1255, 0xFB3B, 0xA0},
+        {1255, u'א', 0xE0},
+        {1255, 0x0218, 0x015E},  // no table entry: comma-below becomes cedilla
+        {852, 0x021B, 0x0163},
+        {852, u'a', u'a'},
+    };
+    for (const auto& c : cases) {
+        std::u16string text(1, c.in);
+        RemapDeviceCharacters(text, c.characterSet);
+        EXPECT_EQ(static_cast<int>(text[0]), static_cast<int>(c.out)) << c.characterSet;
+    }
+}
+
+TEST(TextConversionTest, ConvertsPerCodePage) {
+    const struct {
+        const char* name;
+        int32_t codePage, characterSet;
+        std::u16string text;
+        std::vector<Cell> cells;
+    } cases[] = {
+        // clang-format off
+        {"tab becomes a space", 1252, 1252, u"\tA", {{{' ', 0, 0}, 0}, {{'A', 0, 0}, 0}}},
+        {"Unicode keeps units and marks", 997, 1255, u"א\u05B4\u05B0b",
+         {{{0x05D0, 0x05B4, 0x05B0}, 0}, {{'b', 0, 0}, 0}}},
+        {"Unicode yen under 932", 997, 932, u"\\", {{{0xFFE5, 0, 0}, 0}}},
+        {"Unicode won under 949", 997, 949, u"\\", {{{0xFFE6, 0, 0}, 0}}},
+        {"Unicode dong under 1258", 997, 1258, u"#", {{{0x20AB, 0, 0}, 0}}},
+        {"Thai takes at most two marks", 874, 874, u"ก\u0E31\u0E48\u0E31",
+         {{{0xA1, 0xD1, 0xE8}, 0}, {{0xD1, 0, 0}, 0}}},
+        {"Hebrew takes one mark", 1255, 1255, u"א\u05B4\u05B4",
+         {{{0xE0, 0xC4, 0}, 0}, {{0xC4, 0, 0}, 0}}},
+        {"Vietnamese class 3", 1258, 1258, u"Ã", {{{0xEE, 0xC3, 0}, 0}}},
+        {"Vietnamese class 2", 1258, 1258, u"\u1EA1", {{{0x1E, 0xA1, 0}, 0}}},
+        {"Vietnamese class 1", 1258, 1258, u"\u0103", {{{0xE3, 0, 0}, 0}}},
+        {"unrepresentable character", 1252, 1252, u"\u4E00", {{{'?', 0, 0}, 0}}},
+        {"unknown code page", 12345, 12345, u"Z", {{{'?', 0, 0}, 0}}},
+        {"Shift-JIS in one cell", 932, 932, u"あ", {{{0x82, 0xA0, 0}, 0}}},
+        {"listed symbol under 9320", 932, 9320, u"《", {{{0xEC, 0, 0}, 0}}},
+        {"Hebrew presentation form", 1255, 1255, u"\uFB2A", {{{0xFB, 0x2A, 0}, 0}}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(
+            ConvertText(c.text, {c.codePage, c.characterSet, false}, SystemPlatform().CodePages()),
+            c.cells);
+    }
+}
+
+TEST(ArabicShapingTest, JoinsWithTheLetterBefore) {
+    const struct {
+        const char* name;
+        uint16_t previous, next, previousAfter, nextAfter;
+    } cases[] = {
+        {"after a non-letter", u'x', 0x0628, u'x', 0xFE8F},
+        {"after a space", 0x0020, 0x0628, 0x0020, 0xFE8F},
+        {"isolated beh joins", 0xFE8F, 0x0628, 0xFE91, 0xFE90},
+        {"final beh becomes medial", 0xFE90, 0x062A, 0xFE92, 0xFE96},
+        {"isolated alef does not join", 0xFE8D, 0x0628, 0xFE8D, 0xFE8F},
+        {"final dal does not join", 0xFEAA, 0x0628, 0xFEAA, 0xFE8F},
+        {"hamza has no final form", 0xFE8F, 0x0621, 0xFE8F, 0xFE80},
+        {"alef maksura initial from Forms-A", 0xFEEF, 0x0628, 0xFBE8, 0xFE90},
+        {"initial form: nothing changes", 0xFE91, 0x0628, 0xFE91, 0x0628},
+        {"Farsi yeh", 0xFE8F, 0x06CC, 0xFE91, 0xFBFD},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        uint16_t previous = c.previous, next = c.next;
+        ShapeArabic(&previous, next);
+        EXPECT_EQ(std::pair(previous, next), std::pair(c.previousAfter, c.nextAfter));
+    }
+    uint16_t first = 0x0628;
+    ShapeArabic(nullptr, first);
+    EXPECT_EQ(first, 0xFE8F) << "the window's first cell";
+}
+
+// Each letter's forms are its own and classify back to it, and no presentation form is claimed
+// by a letter that does not list it: a slip in the joining table shapes a letter wrongly.
+TEST(ArabicShapingTest, LettersAndTheirFormsAgree) {
+    for (uint16_t letter = 0x0600; letter <= 0x06FF; ++letter) {
+        const ArabicLetterForms* e = FindArabicLetter(letter);
+        if (e == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(e->letter, letter);
+        const uint16_t forms[] = {e->isolated, e->final, e->initial, e->medial};
+        for (int f = 0; f < 4; ++f) {
+            const PresentationForm p = ClassifyPresentationForm(forms[f]);
+            if (forms[f] != 0) {
+                EXPECT_EQ(std::pair(p.letter, int(p.form)), std::pair(letter, f + 1)) << forms[f];
+            }
+        }
+    }
+    for (uint32_t code = 0xFB50; code <= 0xFEFF; ++code) {
+        const PresentationForm p = ClassifyPresentationForm(static_cast<uint16_t>(code));
+        const ArabicLetterForms* e = p.form == kArabicNoForm ? nullptr : FindArabicLetter(p.letter);
+        if (p.form != kArabicNoForm) {
+            ASSERT_NE(e, nullptr) << code;
+            const uint16_t forms[] = {0, e->isolated, e->final, e->initial, e->medial};
+            EXPECT_EQ(forms[p.form], code);
+        }
+    }
+}
+
+TEST_F(TextOutputTest, CharacterSetSendsTheCommandsOfEachDisplayVariant) {
+    const struct {
+        const char* name;
+        std::u16string model, vidPid;
+        int32_t firmware, oldSet, oldTable, mapCharacterSet, number;
+        Bytes expected;
+        int32_t characterSet, codePage, table;
+    } cases[] = {
+        {"map unset: the system code page's table", u"KT110", u"", 20000, 1252, 7, 0, 1255,
+         Concat({kCharset0, {0x1B, 0x74, 16}}), 1255, 1252, 16},
+        {"map set: the written code page's table", u"KT110", u"", 20000, 1252, 7, 1, 1255,
+         Concat({kCharset0, {0x1B, 0x74, 49}}), 1255, 1255, 49},
+        {"0 takes the first listed code page", u"KT110", u"", 20000, 1252, 7, 1, 0,
+         Concat({kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
+        {"unlisted code page keeps the table", u"KT110", u"", 20000, 1252, 7, 1, 866,
+         Concat({kCharset0, {0x1B, 0x74, 7}}), 866, 866, 7},
+        {"an empty slot is no match", u"KT110", u"", 20000, 1252, 7, 1, -1,
+         Concat({kCharset0, {0x1B, 0x74, 7}}), -1, -1, 7},
+        {"Unicode value selects no table", u"KT110", u"", 20000, 1252, 16, 1, 997, kCharset0, 997,
+         997, 16},
+        {"0a01 below 13000, Japanese single-byte", u"KT110", u"1d9c_0a01", 12000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1C, 0x2E}, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x07}}), 9320, 9320, 1},
+        {"0a02 from 13000, Japanese single-byte", u"KT110", u"1d9c_0a02", 13000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1C, 0x2E}, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x08}}), 9320, 9320, 1},
+        {"0a05 from 13000, Vietnamese", u"RMX110", u"1d9c_0a05", 13000, 1252, 7, 1, 1258,
+         Concat({kCharset0, {0x1B, 0x74, 52}, {0x1B, 0x52, 0x10}}), 1258, 1258, 52},
+        {"0a06 below 12800, Japanese single-byte", u"RMX910", u"1d9c_0a06", 12000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x16}}), 9320, 9320, 1},
+        {"RMX910 from 12800: table 22", u"RMX910", u"1d9c_0a06", 13000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1B, 0x74, 22}, {0x1B, 0x52, 0x08}}), 9320, 9320, 22},
+        {"KT910 below 23600: table 22", u"KT910", u"", 20000, 1252, 7, 1, 9320,
+         Concat({kCharset0, {0x1B, 0x74, 22}}), 9320, 9320, 22},
+        {"0a03 below 236000, Vietnamese", u"KT910", u"1d9c_0a03", 220000, 1252, 7, 1, 1258,
+         Concat({kCharset0, {0x1B, 0x74, 52}, {0x1B, 0x52, 0x24}}), 1258, 1258, 52},
+        {"0a04 below 236000, Arabic", u"KT910", u"1d9c_0a04", 220000, 1252, 7, 1, 1256,
+         Concat({kCharset0, {0x1B, 0x74, 50}, {0x1B, 0x52, 0x25}}), 1256, 1256, 50},
+        {"0a03 Japanese: double-byte code system", u"KT910", u"1d9c_0a03", 220000, 1252, 7, 1, 932,
+         Concat({kCharset0, {0x1C, 0x43, 0x01}, {0x1B, 0x52, 0x16}}), 932, 932, 255},
+        {"leaving Japanese on an old 0a03", u"KT910", u"1d9c_0a03", 220000, 932, 255, 1, 437,
+         Concat({{0x1C, 0x43, 0x00}, {0x1B, 0x40}, kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
+        {"Japanese without a USB key", u"KT110", u"", 20000, 1252, 7, 1, 932,
+         Concat({kCharset0, {0x1B, 0x74, 0xFF}, {0x1B, 0x52, 0x16}}), 932, 932, 255},
+        {"KT310 Japanese: the listed table", u"KT310", u"", 150, 1252, 7, 1, 932,
+         Concat({kCharset0, {0x1B, 0x74, 244}, {0x1B, 0x52, 0x16}}), 932, 932, 244},
+        {"Unicode firmware sends nothing", u"KT910", u"1d9c_0a03", 236000, 1252, 7, 0, 1256,
+         Bytes(), 1256, 997, 7},
+        {"Unicode firmware leaving Japanese", u"KT910", u"1d9c_0a03", 236000, 932, 7, 0, 1252,
+         Bytes{0x1C, 0x43, 0x00}, 1252, 997, 7},
+        {"the same value does nothing", u"KT110", u"", 20000, 1252, 7, 1, 1252, Bytes(), 1252, 1252,
+         7},
+        {"RMX910 Unicode firmware", u"RMX910", u"1d9c_0a06", 150001, 1252, 7, 0, 864, Bytes(), 864,
+         997, 7},
+    };
+    const int32_t pages[] = {437, 9320, 850, 1252, 1255, 1256, 1258, 932};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.model, 2, 20);
+        so->m_deviceName = c.model;
+        so->m_codepageList.fill(-1);  // empty, as the claim leaves the slots it does not fill
+        std::copy(std::begin(pages), std::end(pages), so->m_codepageList.begin());
+        so->m_codepageCmdIndex = {0, 1, 2, 16, 49, 50, 52, 244};
+        so->m_defaultCodePage = 850, so->m_vidPid = c.vidPid, so->m_firmwareVersion = c.firmware;
+        so->m_characterSet = c.oldSet, so->m_selectedTable = c.oldTable;
+        so->m_mapCharacterSet = c.mapCharacterSet;
+        Display(u"old text");
+        Take();
+
+        so->WriteCharacterSet(c.number);
+        EXPECT_EQ(Take(), c.expected);
+        EXPECT_EQ(std::tuple(so->m_characterSet, so->m_codePage, so->m_selectedTable),
+                  std::tuple(c.characterSet, c.codePage, c.table));
+        const std::string shown(c.number == c.oldSet ? "old text" : "");
+        EXPECT_EQ(ScreenRow(0), shown + std::string(20 - shown.size(), ' ')) << "pictures blanked";
+        EXPECT_EQ(WindowRow(0), ScreenRow(0));
+        EXPECT_EQ(so->m_unicodeMode, c.codePage == 997 && c.number != 997 ? 1 : 0);
+        EXPECT_FALSE(so->m_commandBusy.IsSet());
+    }
+    EXPECT_EQ(so->m_leftToRight, 0) << "864 runs right to left";
 }
 
 }  // namespace
