@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "service_object/claim_fixture.h"
 
@@ -14,6 +15,13 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
         out.insert(out.end(), p.begin(), p.end());
     }
     return out;
+}
+// "1B 74 10": bytes written as hex pairs.
+inline Bytes Hex(const char* pairs) {
+    std::istringstream in(pairs);
+    in >> std::hex;
+    const std::vector<unsigned> values{std::istream_iterator<unsigned>(in), {}};
+    return Bytes(values.begin(), values.end());
 }
 // A file of tests/data (the BMP files are written by tests/data/make_test_bitmaps.py).
 inline Bytes ReadTestFile(const std::string& name) {

@@ -1,7 +1,5 @@
 // MarqueeType on the displays that scroll by themselves: the start command, the text upload and
 // the stop command as the simulator receives them, and the timer-driven marquee otherwise.
-#include <optional>
-
 #include "display_fixture.h"
 
 namespace miraxld::testing {
@@ -28,45 +26,42 @@ Bytes RowText(int width, bool utf16) {
     return out;
 }
 
-const Bytes kUnicodeEnd{0x00, 0x00}, kTextEnd{0x0D}, kClear{0x0C};
+const Bytes kTextEnd{0x0D};
 
 TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
     const struct {
         const char* what;
         displaysim::SimConfig display;
         int32_t characterSet, viewportRow, type;  // the set written after the claim; 0: the claim's
-        std::optional<Bytes> start = std::nullopt;  // nullopt: the timer-driven marquee
+        const char* start = nullptr;              // nullptr: the timer-driven marquee
         bool utf16 = false;
         bool scrolls = true;  // the display holds the text as the line's scrolling text
-        Bytes end = kTextEnd, stop = kClear;
+        const char *end = "0D", *stop = "0C";
         bool narrow = false;  // viewport narrower than the display
     } rows[] = {
         {"KT910 Unicode, right on line 1", ScrollSim("KT910", 300001), 1256, 0, kMarqueeRight,
-         Bytes{0x1B, 0x77, 0x02, 0x01}, true, true, kUnicodeEnd, Bytes{0x1B, 0x77, 0x00, 0x01}},
+         "1B 77 02 01", true, true, "00 00", "1B 77 00 01"},
         {"KT910 Unicode, left under 1255 on line 2", ScrollSim("KT910", 300001), 1255, 1,
-         kMarqueeLeft, Bytes{0x1B, 0x77, 0x02, 0x02}, true, true, kUnicodeEnd,
-         Bytes{0x1B, 0x77, 0x00, 0x02}},
+         kMarqueeLeft, "1B 77 02 02", true, true, "00 00", "1B 77 00 02"},
         {"KT910 keeping its 1255 table: legacy on line 2", ScrollSim("KT910", 300001, "1255"), 0, 1,
-         kMarqueeRight, Bytes{0x1B, 0x0B}, false, true, kTextEnd, Bytes{0x1B, 0x61, 0x04}},
+         kMarqueeRight, "1B 0B", false, true, "0D", "1B 61 04"},
         {"KT910 300000 in Unicode: legacy commands", ScrollSim("KT910", 300000), 1256, 0,
-         kMarqueeRight, Bytes{0x1B, 0x07}, true, false, kTextEnd, Bytes{0x1B, 0x61, 0x02}},
-        {"KT310 left on line 2", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft,
-         Bytes{0x1B, 0x75, 0x4A}},
-        {"KT310 right on line 1", ScrollSim("KT310", 183000), 0, 0, kMarqueeRight,
-         Bytes{0x1B, 0x07}},
+         kMarqueeRight, "1B 07", true, false, "0D", "1B 61 02"},
+        {"KT310 left on line 2", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft, "1B 75 4A"},
+        {"KT310 right on line 1", ScrollSim("KT310", 183000), 0, 0, kMarqueeRight, "1B 07"},
         {"KT310 left on line 3", ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeLeft,
-         Bytes{0x1B, 0x75, 0x4B}},
+         "1B 75 4B"},
         {"KT310 right on line 3: the text without a start",
-         ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeRight, Bytes{}, false, false},
-        {"KT310 up: the text without a start", ScrollSim("KT310", 183000), 0, 0, kMarqueeUp,
-         Bytes{}, false, false},
+         ScrollSim("KT310", 183000, "437", '0', 1), 0, 2, kMarqueeRight, "", false, false},
+        {"KT310 up: the text without a start", ScrollSim("KT310", 183000), 0, 0, kMarqueeUp, "",
+         false, false},
         {"KT310 in code page 997 uploads UTF-16", ScrollSim("KT310", 183000, "437", 'e'), 0, 0,
-         kMarqueeRight, Bytes{0x1B, 0x07}, true, false},
+         kMarqueeRight, "1B 07", true, false},
         {"KT910 below 300000", ScrollSim("KT910", 299999), 1256, 0, kMarqueeRight},
         {"KT910 not right-to-left", ScrollSim("KT910", 300001), 1252, 0, kMarqueeLeft},
         {"KT310 below 183000", ScrollSim("KT310", 182999), 0, 1, kMarqueeLeft},
         {"KT310 viewport narrower than the display", ScrollSim("KT310", 183000), 0, 1, kMarqueeLeft,
-         std::nullopt, false, true, kTextEnd, kClear, true},
+         nullptr, false, true, "0D", "0C", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -95,7 +90,8 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
             EXPECT_TRUE(rig.sim->Received().empty());
             EXPECT_EQ(rig.platform.timers.Active().at(0).periodMs, 300);
         } else {
-            EXPECT_EQ(rig.sim->Received(), Cat({*row.start, RowText(width, row.utf16), row.end}));
+            EXPECT_EQ(rig.sim->Received(),
+                      Cat({Hex(row.start), RowText(width, row.utf16), Hex(row.end)}));
             EXPECT_TRUE(rig.platform.timers.Active().empty());
             if (row.scrolls) {
                 EXPECT_EQ(rig.sim->ScrollingText(line), "Sale" + std::string(width - 4, ' '));
@@ -104,7 +100,7 @@ TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
 
         rig.sim->ClearReceived();
         ASSERT_EQ(so.SetPropertyNumber(kMarqueeTypeIndex, kMarqueeNone), 0);
-        EXPECT_EQ(rig.sim->Received(), row.start ? row.stop : Bytes{});
+        EXPECT_EQ(rig.sim->Received(), row.start ? Hex(row.stop) : Bytes{});
         EXPECT_TRUE(rig.platform.timers.Active().empty());
         EXPECT_EQ(rig.sim->ScrollingText(line), "");
     }

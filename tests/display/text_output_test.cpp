@@ -6,7 +6,6 @@ namespace miraxld::testing {
 namespace {
 
 using TextOutputTest = DisplayTest;
-const Bytes kCharset0{0x1B, 0x52, 0x00};
 
 TEST_F(TextOutputTest, PlacesTextWithWrapScrollAndControlCharacters) {
     const struct {
@@ -299,55 +298,48 @@ TEST(ArabicShapingTest, LettersAndTheirFormsAgree) {
 TEST_F(TextOutputTest, CharacterSetSendsTheCommandsOfEachDisplayVariant) {
     const struct {
         const char* name;
-        std::u16string model, vidPid;
-        int32_t firmware, oldSet, oldTable, mapCharacterSet, number;
-        Bytes expected;
+        int32_t number;
+        const char* sent;
         int32_t characterSet, codePage, table;
+        std::u16string model = u"KT110", vidPid = u"";
+        int32_t firmware = 20000, mapCharacterSet = 1, oldSet = 1252, oldTable = 7;
     } cases[] = {
-        {"map unset: the system code page's table", u"KT110", u"", 20000, 1252, 7, 0, 1255,
-         Concat({kCharset0, {0x1B, 0x74, 16}}), 1255, 1252, 16},
-        {"map set: the written code page's table", u"KT110", u"", 20000, 1252, 7, 1, 1255,
-         Concat({kCharset0, {0x1B, 0x74, 49}}), 1255, 1255, 49},
-        {"0 takes the first listed code page", u"KT110", u"", 20000, 1252, 7, 1, 0,
-         Concat({kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
-        {"unlisted code page keeps the table", u"KT110", u"", 20000, 1252, 7, 1, 866,
-         Concat({kCharset0, {0x1B, 0x74, 7}}), 866, 866, 7},
-        {"an empty slot is no match", u"KT110", u"", 20000, 1252, 7, 1, -1,
-         Concat({kCharset0, {0x1B, 0x74, 7}}), -1, -1, 7},
-        {"Unicode value selects no table", u"KT110", u"", 20000, 1252, 16, 1, 997, kCharset0, 997,
-         997, 16},
-        {"0a01 below 13000, Japanese single-byte", u"KT110", u"1d9c_0a01", 12000, 1252, 7, 1, 9320,
-         Concat({kCharset0, {0x1C, 0x2E}, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x07}}), 9320, 9320, 1},
-        {"0a02 from 13000, Japanese single-byte", u"KT110", u"1d9c_0a02", 13000, 1252, 7, 1, 9320,
-         Concat({kCharset0, {0x1C, 0x2E}, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x08}}), 9320, 9320, 1},
-        {"0a05 from 13000, Vietnamese", u"RMX110", u"1d9c_0a05", 13000, 1252, 7, 1, 1258,
-         Concat({kCharset0, {0x1B, 0x74, 52}, {0x1B, 0x52, 0x10}}), 1258, 1258, 52},
-        {"0a06 below 12800, Japanese single-byte", u"RMX910", u"1d9c_0a06", 12000, 1252, 7, 1, 9320,
-         Concat({kCharset0, {0x1B, 0x74, 1}, {0x1B, 0x52, 0x16}}), 9320, 9320, 1},
-        {"RMX910 from 12800: table 22", u"RMX910", u"1d9c_0a06", 13000, 1252, 7, 1, 9320,
-         Concat({kCharset0, {0x1B, 0x74, 22}, {0x1B, 0x52, 0x08}}), 9320, 9320, 22},
-        {"KT910 below 23600: table 22", u"KT910", u"", 20000, 1252, 7, 1, 9320,
-         Concat({kCharset0, {0x1B, 0x74, 22}}), 9320, 9320, 22},
-        {"0a03 below 236000, Vietnamese", u"KT910", u"1d9c_0a03", 220000, 1252, 7, 1, 1258,
-         Concat({kCharset0, {0x1B, 0x74, 52}, {0x1B, 0x52, 0x24}}), 1258, 1258, 52},
-        {"0a04 below 236000, Arabic", u"KT910", u"1d9c_0a04", 220000, 1252, 7, 1, 1256,
-         Concat({kCharset0, {0x1B, 0x74, 50}, {0x1B, 0x52, 0x25}}), 1256, 1256, 50},
-        {"0a03 Japanese: double-byte code system", u"KT910", u"1d9c_0a03", 220000, 1252, 7, 1, 932,
-         Concat({kCharset0, {0x1C, 0x43, 0x01}, {0x1B, 0x52, 0x16}}), 932, 932, 255},
-        {"leaving Japanese on an old 0a03", u"KT910", u"1d9c_0a03", 220000, 932, 255, 1, 437,
-         Concat({{0x1C, 0x43, 0x00}, {0x1B, 0x40}, kCharset0, {0x1B, 0x74, 2}}), 437, 850, 2},
-        {"Japanese without a USB key", u"KT110", u"", 20000, 1252, 7, 1, 932,
-         Concat({kCharset0, {0x1B, 0x74, 0xFF}, {0x1B, 0x52, 0x16}}), 932, 932, 255},
-        {"KT310 Japanese: the listed table", u"KT310", u"", 150, 1252, 7, 1, 932,
-         Concat({kCharset0, {0x1B, 0x74, 244}, {0x1B, 0x52, 0x16}}), 932, 932, 244},
-        {"Unicode firmware sends nothing", u"KT910", u"1d9c_0a03", 236000, 1252, 7, 0, 1256,
-         Bytes(), 1256, 997, 7},
-        {"Unicode firmware leaving Japanese", u"KT910", u"1d9c_0a03", 236000, 932, 7, 0, 1252,
-         Bytes{0x1C, 0x43, 0x00}, 1252, 997, 7},
-        {"the same value does nothing", u"KT110", u"", 20000, 1252, 7, 1, 1252, Bytes(), 1252, 1252,
-         7},
-        {"RMX910 Unicode firmware", u"RMX910", u"1d9c_0a06", 150001, 1252, 7, 0, 864, Bytes(), 864,
-         997, 7},
+        {"map unset: the system code page's table", 1255, "1B 52 00 1B 74 10", 1255, 1252, 16,
+         u"KT110", u"", 20000, 0},
+        {"map set: the written code page's table", 1255, "1B 52 00 1B 74 31", 1255, 1255, 49},
+        {"0 takes the first listed code page", 0, "1B 52 00 1B 74 02", 437, 850, 2},
+        {"unlisted code page keeps the table", 866, "1B 52 00 1B 74 07", 866, 866, 7},
+        {"an empty slot is no match", -1, "1B 52 00 1B 74 07", -1, -1, 7},
+        {"Unicode value selects no table", 997, "1B 52 00", 997, 997, 16, u"KT110", u"", 20000, 1,
+         1252, 16},
+        {"0a01 below 13000, Japanese single-byte", 9320, "1B 52 00 1C 2E 1B 74 01 1B 52 07", 9320,
+         9320, 1, u"KT110", u"1d9c_0a01", 12000},
+        {"0a02 from 13000, Japanese single-byte", 9320, "1B 52 00 1C 2E 1B 74 01 1B 52 08", 9320,
+         9320, 1, u"KT110", u"1d9c_0a02", 13000},
+        {"0a05 from 13000, Vietnamese", 1258, "1B 52 00 1B 74 34 1B 52 10", 1258, 1258, 52,
+         u"RMX110", u"1d9c_0a05", 13000},
+        {"0a06 below 12800, Japanese single-byte", 9320, "1B 52 00 1B 74 01 1B 52 16", 9320, 9320,
+         1, u"RMX910", u"1d9c_0a06", 12000},
+        {"RMX910 from 12800: table 22", 9320, "1B 52 00 1B 74 16 1B 52 08", 9320, 9320, 22,
+         u"RMX910", u"1d9c_0a06", 13000},
+        {"KT910 below 23600: table 22", 9320, "1B 52 00 1B 74 16", 9320, 9320, 22, u"KT910"},
+        {"0a03 below 236000, Vietnamese", 1258, "1B 52 00 1B 74 34 1B 52 24", 1258, 1258, 52,
+         u"KT910", u"1d9c_0a03", 220000},
+        {"0a04 below 236000, Arabic", 1256, "1B 52 00 1B 74 32 1B 52 25", 1256, 1256, 50, u"KT910",
+         u"1d9c_0a04", 220000},
+        {"0a03 Japanese: double-byte code system", 932, "1B 52 00 1C 43 01 1B 52 16", 932, 932, 255,
+         u"KT910", u"1d9c_0a03", 220000},
+        {"leaving Japanese on an old 0a03", 437, "1C 43 00 1B 40 1B 52 00 1B 74 02", 437, 850, 2,
+         u"KT910", u"1d9c_0a03", 220000, 1, 932, 255},
+        {"Japanese without a USB key", 932, "1B 52 00 1B 74 FF 1B 52 16", 932, 932, 255},
+        {"KT310 Japanese: the listed table", 932, "1B 52 00 1B 74 F4 1B 52 16", 932, 932, 244,
+         u"KT310", u"", 150},
+        {"Unicode firmware sends nothing", 1256, "", 1256, 997, 7, u"KT910", u"1d9c_0a03", 236000,
+         0},
+        {"Unicode firmware leaving Japanese", 1252, "1C 43 00", 1252, 997, 7, u"KT910",
+         u"1d9c_0a03", 236000, 0, 932},
+        {"the same value does nothing", 1252, "", 1252, 1252, 7},
+        {"RMX910 Unicode firmware", 864, "", 864, 997, 7, u"RMX910", u"1d9c_0a06", 150001, 0},
     };
     const int32_t pages[] = {437, 9320, 850, 1252, 1255, 1256, 1258, 932};
     for (const auto& c : cases) {
@@ -364,7 +356,7 @@ TEST_F(TextOutputTest, CharacterSetSendsTheCommandsOfEachDisplayVariant) {
         Take();
 
         so->WriteCharacterSet(c.number);
-        EXPECT_EQ(Take(), c.expected);
+        EXPECT_EQ(Take(), Hex(c.sent));
         EXPECT_EQ(std::tuple(so->m_characterSet, so->m_codePage, so->m_selectedTable),
                   std::tuple(c.characterSet, c.codePage, c.table));
         const std::string shown(c.number == c.oldSet ? "old text" : "");
