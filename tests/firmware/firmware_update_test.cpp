@@ -143,9 +143,7 @@ TEST(FirmwareUpdate, StreamLoaderSendsTheFirst58368BytesAfterItsHandshake) {
         int32_t rc = 0;
         EXPECT_EQ(rig.Update(image, &rc), kS_OK);
         EXPECT_EQ(std::pair(rc, rig.so->m_resultCode), std::pair(0, 0));
-        Bytes expected = row.before;
-        expected.insert(expected.end(), image.begin(), image.begin() + kStreamImage);
-        EXPECT_EQ(rig.sim->Received(), expected);
+        EXPECT_EQ(rig.sim->Received(), Cat({row.before, std::span(image).first(kStreamImage)}));
         EXPECT_EQ(rig.Messages(), row.messages);
         EXPECT_FALSE(rig.bauds.empty() || rig.monitorOnLink);
         EXPECT_EQ(rig.sim->BaudRate(), 115200u);
