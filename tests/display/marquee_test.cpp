@@ -26,8 +26,6 @@ Bytes RowText(int width, bool utf16) {
     return out;
 }
 
-const Bytes kTextEnd{0x0D};
-
 TEST(DisplayScrolling, MarqueeTypeStartsAndStopsTheDisplaysOwnScrolling) {
     const struct {
         const char* what;
@@ -156,7 +154,7 @@ TEST(DisplayScrolling, ATimerResendNeverSplitsTheUpload) {
     ASSERT_TRUE(device->tick.joinable());
     device->tick.join();
     EXPECT_TRUE(device->resendHeldOff);
-    const Bytes upload = Cat({Bytes{0x1B, 0x75, 0x4A}, RowText(24, false), kTextEnd});
+    const Bytes upload = Cat({Hex("1B 75 4A"), RowText(24, false), Hex("0D")});
     const Bytes got = rig.sim->Received();
     ASSERT_GT(got.size(), upload.size()) << "the tick's resend follows";
     EXPECT_EQ(Bytes(got.begin(), got.begin() + upload.size()), upload);
