@@ -215,7 +215,6 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
         {"tab becomes a space", 1252, 1252, u"\tA", {{{' '}}, {{'A'}}}},
         {"Unicode keeps units and marks", 997, 1255, u"א\u05B4\u05B0b",
          {{{0x05D0, 0x05B4, 0x05B0}}, {{'b'}}}},
-        {"Unicode yen under 932", 997, 932, u"\\", {{{0xFFE5}}}},
         {"Unicode won under 949", 997, 949, u"\\", {{{0xFFE6}}}},
         {"Unicode dong under 1258", 997, 1258, u"#", {{{0x20AB}}}},
         {"Thai takes at most two marks", 874, 874, u"ก\u0E31\u0E48\u0E31",
@@ -227,7 +226,6 @@ TEST(TextConversionTest, ConvertsPerCodePage) {
         {"unrepresentable character", 1252, 1252, u"\u4E00", {{{'?'}}}},
         {"unknown code page", 12345, 12345, u"Z", {{{'?'}}}},
         {"Shift-JIS in one cell", 932, 932, u"あ", {{{0x82, 0xA0}}}},
-        {"listed symbol under 9320", 932, 9320, u"《", {{{0xEC}}}},
         {"Hebrew presentation form", 1255, 1255, u"\uFB2A", {{{0xFB, 0x2A}}}},
         // clang-format on
     };
