@@ -161,9 +161,8 @@ TEST(DisplayScrolling, ATimerResendNeverSplitsTheUpload) {
     EXPECT_EQ(rig.sim->ScrollingText(2), "Sale" + std::string(20, ' '));
 }
 
-// Two windows marquee at once on the real timer service (run under ThreadSanitizer too): each has
-// its own timer, and their steps never overlap, nor a screen mode or character set change.
-// The display notes, inside the span in which a timer callback holds the step flag, how many run.
+// Two windows marquee at once on the real timers (run under ThreadSanitizer too); the display
+// counts the steps running inside the span in which a timer callback holds the step flag.
 class CountingDisplay : public CPOSLDisplay {
   public:
     using CPOSLDisplay::CPOSLDisplay;
