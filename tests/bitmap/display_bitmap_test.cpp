@@ -63,9 +63,8 @@ class DisplayBitmapTest : public DisplayTest {
     // maximumX x maximumY; the method must end with `rc`.
     Bytes Show(int32_t rc, uint16_t family, int32_t maximumX, int32_t maximumY,
                const std::string& name, int32_t width, int32_t alignX = -1, int32_t alignY = -1) {
-        so->m_commandFamily = family;
-        so->m_maximumX = maximumX;
-        so->m_maximumY = maximumY;
+        std::tie(so->m_commandFamily, so->m_maximumX, so->m_maximumY) =
+            std::tuple(family, maximumX, maximumY);
         Take();
         const std::u16string path = u"C:\\pictures\\" + std::u16string(name.begin(), name.end());
         if (name != "missing.bmp") {
