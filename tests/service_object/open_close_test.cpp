@@ -84,10 +84,9 @@ TEST_F(OpenServiceTest, MethodsThatOnlyReportSuccessSetTheResultCodes) {
     std::u16string text = u"keep";
     so.m_windows[1].At(2, 3).code[0] = u'Q';
     so.m_currentWindow = 1, so.m_cursorRow = 2, so.m_cursorColumn = 3;
-    using Call = std::function<HResult(CPOSLDisplay&, int32_t*)>;
     const struct {
         const char* name;
-        Call call;
+        std::function<HResult(CPOSLDisplay&, int32_t*)> call;
         bool clearsExtended;
     } rows[] = {
         {"CheckHealth", [](auto& s, auto rc) { return s.CheckHealth(1, rc); }, false},

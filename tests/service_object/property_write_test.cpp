@@ -52,8 +52,7 @@ TEST(PropertyWrite, DisablingDeletesEveryWindowTimer) {
     }
 }
 
-// Window 0 of the 2 x 20 display: row 0 or 1, column 0 to 20 (20 is the place after the last
-// column, where the next character wraps).
+// Window 0 of 2 x 20: rows 0 and 1, columns 0 to 20 (20: after the last, where text wraps).
 TEST(PropertyWrite, CursorWritesMoveTheDisplayCursorInsideTheWindow) {
     auto rig = Rig({});
     CPOSLDisplay& so = *rig->so;
@@ -141,8 +140,7 @@ TEST(PropertyWrite, UnitWaitRecreatesARunningMarqueeTimerWithTheNewPeriod) {
     EXPECT_TRUE(rig->platform.timers.Active().empty()) << "no marquee, no timer";
 }
 
-// A KT310 reporting 3 x 32, 4 x 32 and 2 x 20, claimed in mode 3 (2 x 20), with a marquee
-// running in window 1.
+// A KT310 of modes 3 x 32, 4 x 32 and 2 x 20, claimed in mode 3, a marquee in window 1.
 TEST(PropertyWrite, ScreenModeResizesToAReportedModeAndAlwaysSelectsIt) {
     const struct {
         const char* what;
