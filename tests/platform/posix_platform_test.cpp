@@ -176,8 +176,7 @@ TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
 
 TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     IPlatform& platform = SystemPlatform();
-    // A deleted timer's callback may still run after this test has returned: what the
-    // callbacks touch is shared with them, never on this stack.
+    // Callbacks may run after this test returns: what they touch is shared, never on this stack.
     struct Shared {
         std::atomic<int> ticks{0}, selfTicks{0};
         std::atomic<TimerHandle> self{0};

@@ -12,8 +12,7 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
-// The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
-// reports its end.
+// The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one.
 class MonitorPlatform : public ClaimPlatform {
   public:
     void SleepMs(int ms) override {
@@ -109,8 +108,7 @@ class PortMonitorTest : public ::testing::Test {
             platform.registry.SetString(serialComm, u"\\Device\\" + port, port);
         }
     }
-    // The power states of the status updates since the last call; any other event shows as
-    // its negated identifier.
+    // The states the status updates since the last call reported; other events as -dispid.
     std::vector<int32_t> Events() {
         std::vector<int32_t> states;
         for (auto [dispid, argument] : rig.target.Take()) {
@@ -218,9 +216,8 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
     EXPECT_EQ(std::pair(so->m_port.IsOpen(), Events()), std::pair(false, std::vector{2003}));
 }
 
-// CloseService, or OpenService again, returns only after the monitor's last pass: CloseService
-// has closed the link, which that pass reopens; it finds the display switched off and reports
-// that before the thread ends.
+// Closing or re-opening returns only after the monitor's last pass, which reopens the link the
+// call closed, finds the display switched off and reports that before the thread ends.
 TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) {
     const struct {
         bool close;

@@ -1,6 +1,5 @@
-// The serial link's polling primitives on virtual time: how long WaitForInput gives input to
-// arrive (N + 1 sleeps at most), and which modem-status sample IsLineActive decides from (the
-// last of at most four passes, 10 ms of sleep after each sample).
+// The serial link's polling on virtual time: WaitForInput sleeps N + 1 times at most; IsLineActive
+// decides from the last sample of at most four passes, sleeping 10 ms after each sample.
 #include <gtest/gtest.h>
 
 #include <deque>
