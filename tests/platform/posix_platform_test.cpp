@@ -178,9 +178,8 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     IPlatform& platform = SystemPlatform();
     // Callbacks may run after this test returns: what they touch is shared, never on this stack.
     struct Shared {
-        std::atomic<int> ticks{0}, selfTicks{0};
+        std::atomic<int> ticks{0}, selfTicks{0}, threadRuns{0};
         std::atomic<TimerHandle> self{0};
-        std::atomic<bool> ran{false};
     };
     const auto shared = std::make_shared<Shared>();
     const TimerHandle timer = platform.Timers().Create(5, 5, [shared] { ++shared->ticks; });
@@ -199,8 +198,8 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_GE(shared->selfTicks.load(), 1);
 
-    ASSERT_TRUE(platform.Threads().Start([shared] { shared->ran = true; }));
-    EXPECT_TRUE(Eventually([&] { return shared->ran.load(); }));
+    ASSERT_TRUE(platform.Threads().Start([shared] { ++shared->threadRuns; }));
+    EXPECT_TRUE(Eventually([&] { return shared->threadRuns == 1; }));
 }
 
 }  // namespace
