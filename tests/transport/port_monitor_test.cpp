@@ -156,10 +156,8 @@ class PortMonitorTest : public ::testing::Test {
         List(listed);
         rig.Setup(Sim(model, firmware), kOwnProgId, {{u"Port", u"COM6"}, {u"BaudRate", u"19200"}});
         // The controls outlive simulators and may be found again at a reused address.
-        Controls([](auto& c) {
-            c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
-            c.modemBits = kModemDsrOn | kModemCtsOn;
-        });
+        Lines(true, kModemDsrOn | kModemCtsOn);
+        Controls([](auto& c) { c.opens = 0, c.lastBaud = 0; });
         ASSERT_EQ(rig.Claim(), 0);
     }
 
