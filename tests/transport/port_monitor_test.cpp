@@ -288,8 +288,7 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
         so->m_port.Close();  // the loader's pause between its close and its reopen
         Lines(true, 0);
         ASSERT_TRUE(platform.Step());
-        // Not reopened at the claim's rate.
-        EXPECT_EQ(std::pair(so->m_port.IsOpen(), Opens()), std::pair(false, 1));
+        EXPECT_EQ(std::pair(so->m_port.IsOpen(), Opens()), std::pair(false, 1)) << "reopened";
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
         ASSERT_TRUE(platform.Step());
