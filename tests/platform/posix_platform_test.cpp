@@ -149,8 +149,7 @@ TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing
     EXPECT_EQ(ReadFarEnd(1, 10), "");
 }
 
-// The bytes WideCharToMultiByte gives for the code pages the displays offer; "?", the default
-// character, for what a code page cannot show, nothing for an unknown code page.
+// As WideCharToMultiByte converts: "?" for what a code page lacks, nothing for an unknown page.
 TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     ICodePages& pages = SystemPlatform().CodePages();
     const struct {

@@ -197,8 +197,7 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
             rig.AttachUsb(u"1d9c_0a01", u"COM5");
         }
         rig.Setup(row.display, row.progId, row.values, row.portMissing);
-        // As if OpenService had never assigned a brand.
-        rig.so->m_brand = row.unsetBrand ? 0xFFFF : rig.so->m_brand;
+        rig.so->m_brand = row.unsetBrand ? 0xFFFF : rig.so->m_brand;  // as if never assigned
         const int32_t rc = rig.Claim(0);
         EXPECT_GE(rig.claimMs, row.minMs);
         EXPECT_LT(rig.claimMs, row.minMs + 150);  // a silent wait's last samples sleep longest

@@ -304,18 +304,14 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
 // Closing or re-opening returns only after the monitor's last pass, which reopens the link the
 // call closed, finds the display switched off and reports that before the thread ends.
 TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) {
-    const struct {
-        bool close;
-        int opens;
-    } rows[] = {{true, 2}, {false, 1}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.close ? "CloseService" : "OpenService");
+    for (const bool closes : {true, false}) {
+        SCOPED_TRACE(closes ? "CloseService" : "OpenService");
         Claim();
         ASSERT_TRUE(platform.Step());
         std::atomic<int> eventsAtReturn{-1};
         std::thread caller([&] {
-            row.close ? so->CloseService(nullptr)
-                      : so->OpenService(u"LineDisplay", u"KT110", &rig.target, nullptr);
+            closes ? so->CloseService(nullptr)
+                   : so->OpenService(u"LineDisplay", u"KT110", &rig.target, nullptr);
             eventsAtReturn = static_cast<int>(rig.target.Count());
         });
         for (int i = 0; i < 2000 && so->m_monitorRun.load() != 0; ++i) {
@@ -335,7 +331,7 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
         EXPECT_EQ(
             std::tuple(eventsAtReturn.load(), Events(), int(so->m_monitorEnded),
                        so->m_port.IsOpen(), Opens(), int(so->m_claimed)),
-            std::tuple(1, std::vector<int32_t>{2002}, 1, false, row.opens, row.close ? 1 : 0));
+            std::tuple(1, std::vector<int32_t>{2002}, 1, false, closes ? 2 : 1, closes ? 1 : 0));
         Stop();
     }
 }
