@@ -81,8 +81,7 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
 }
 
 // A pseudo-terminal standing in for a COM port: the test holds the far end.
-class PosixSerial : public ::testing::Test {
-  protected:
+struct PosixSerial : public ::testing::Test {
     void SetUp() override {
         char name[256] = {};
         ASSERT_EQ(openpty(&m_master, &m_slave, name, nullptr, nullptr), 0);

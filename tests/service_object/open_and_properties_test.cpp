@@ -7,8 +7,7 @@
 namespace miraxld::testing {
 namespace {
 
-class OpenServiceTest : public ::testing::Test {
-  protected:
+struct OpenServiceTest : public ::testing::Test {
     ClaimRig rig;
     CPOSLDisplay so{rig.platform};
 };
@@ -237,21 +236,19 @@ TEST(PropertyWrite, UnitWaitRecreatesARunningMarqueeTimerWithTheNewPeriod) {
     ASSERT_EQ(so.CreateWindow(0, 0, 1, 10, 1, 30, nullptr), 0);
     ASSERT_EQ(so.DisplayText(u"running", 0, nullptr), 0);
     ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeLeft), 0);
-    const struct {
-        int32_t floor, number, period;
-    } rows[] = {{100, 700, 700}, {100, 150, 200}, {600, 300, 600}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.number);
-        so.m_marqueeWaitFloor = row.floor;
+    for (const auto& [waitFloor, number, period] :
+         {std::array{100, 700, 700}, {100, 150, 200}, {600, 300, 600}}) {
+        SCOPED_TRACE(number);
+        so.m_marqueeWaitFloor = waitFloor;
         const TimerHandle before = so.m_marqueeTimer[1];
         const int64_t start = rig->platform.clock.NowMs();
-        EXPECT_EQ(so.SetPropertyNumber(5015, row.number), 0);
+        EXPECT_EQ(so.SetPropertyNumber(5015, number), 0);
         EXPECT_GE(rig->platform.clock.NowMs() - start, 100) << "a running step may end first";
         EXPECT_FALSE(rig->platform.timers.Fire(before));
         const auto active = rig->platform.timers.Active();
         ASSERT_EQ(active.size(), 1u);
         EXPECT_EQ(std::tuple(active[0].handle, active[0].dueMs, active[0].periodMs),
-                  std::tuple(so.m_marqueeTimer[1].load(), 10, row.period));
+                  std::tuple(so.m_marqueeTimer[1].load(), 10, period));
     }
     ASSERT_EQ(so.SetPropertyNumber(5014, kMarqueeNone), 0);
     EXPECT_EQ(so.SetPropertyNumber(5015, 900), 0);

@@ -156,8 +156,7 @@ class MonitorPlatform : public ClaimPlatform {
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
 const Listing kUnreadable = {u"<no key>"};
 
-class PortMonitorTest : public ::testing::Test {
-  protected:
+struct PortMonitorTest : public ::testing::Test {
     ~PortMonitorTest() override { Stop(); }
 
     template <typename F>
