@@ -81,8 +81,7 @@ TEST(PosixRegistry, ReadsTheFileAfreshOnEveryCall) {
 }
 
 // A pseudo-terminal standing in for a COM port: the test holds the far end.
-class PosixSerial : public ::testing::Test {
-  protected:
+struct PosixSerial : public ::testing::Test {
     void SetUp() override {
         char name[256] = {};
         ASSERT_EQ(openpty(&m_master, &m_slave, name, nullptr, nullptr), 0);
@@ -149,8 +148,7 @@ TEST_F(PosixSerial, OpensRawAtTheBaudRateMovesBytesBothWaysAndClosedSendsNothing
     EXPECT_EQ(ReadFarEnd(1, 10), "");
 }
 
-// The bytes WideCharToMultiByte gives for the code pages the displays offer; "?", the default
-// character, for what a code page cannot show, nothing for an unknown code page.
+// As WideCharToMultiByte converts: "?" for what a code page lacks, nothing for an unknown page.
 TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
     ICodePages& pages = SystemPlatform().CodePages();
     const struct {
@@ -176,12 +174,10 @@ TEST(PosixCodePages, ConvertLikeTheWindowsTables) {
 
 TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     IPlatform& platform = SystemPlatform();
-    // A deleted timer's callback may still run after this test has returned: what the
-    // callbacks touch is shared with them, never on this stack.
+    // Callbacks may run after this test returns: what they touch is shared, never on this stack.
     struct Shared {
-        std::atomic<int> ticks{0}, selfTicks{0};
+        std::atomic<int> ticks{0}, selfTicks{0}, threadRuns{0};
         std::atomic<TimerHandle> self{0};
-        std::atomic<bool> ran{false};
     };
     const auto shared = std::make_shared<Shared>();
     const TimerHandle timer = platform.Timers().Create(5, 5, [shared] { ++shared->ticks; });
@@ -200,8 +196,8 @@ TEST(PosixTimersAndThreads, TimersTickUntilDeletedAndThreadsRun) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_GE(shared->selfTicks.load(), 1);
 
-    ASSERT_TRUE(platform.Threads().Start([shared] { shared->ran = true; }));
-    EXPECT_TRUE(Eventually([&] { return shared->ran.load(); }));
+    ASSERT_TRUE(platform.Threads().Start([shared] { ++shared->threadRuns; }));
+    EXPECT_TRUE(Eventually([&] { return shared->threadRuns == 1; }));
 }
 
 }  // namespace

@@ -197,8 +197,7 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
             rig.AttachUsb(u"1d9c_0a01", u"COM5");
         }
         rig.Setup(row.display, row.progId, row.values, row.portMissing);
-        // As if OpenService had never assigned a brand.
-        rig.so->m_brand = row.unsetBrand ? 0xFFFF : rig.so->m_brand;
+        rig.so->m_brand = row.unsetBrand ? 0xFFFF : rig.so->m_brand;  // as if never assigned
         const int32_t rc = rig.Claim(0);
         EXPECT_GE(rig.claimMs, row.minMs);
         EXPECT_LT(rig.claimMs, row.minMs + 150);  // a silent wait's last samples sleep longest
@@ -207,10 +206,9 @@ TEST(ClaimFailure, EachCauseLeavesTheLinkAsDocumented) {
                        rig.platform.threads.Started(), rig.LinkOpen(), rig.sim->Received()),
             std::tuple(111, 111, row.extended, 0, 0, !row.wire.empty(), row.wire));
         const auto shown = rig.platform.messages.Shown();
-        ASSERT_EQ(shown.size(), row.unsetBrand ? 1u : 0u);
-        if (row.unsetBrand) {
-            EXPECT_EQ(std::pair(shown[0].text, shown[0].caption),
-                      std::pair(std::u16string(u"GetCodepageList=0"), std::u16string(u"SO:Claim")));
+        EXPECT_EQ(shown.size(), row.unsetBrand ? 1u : 0u);
+        for (const auto& message : shown) {
+            EXPECT_EQ(message.caption + u": " + message.text, u"SO:Claim: GetCodepageList=0");
         }
     }
 }
@@ -239,14 +237,12 @@ TEST(ClaimLifecycle, ClaimedObjectSendsNothingAndReleaseClosesTheLink) {
     }
     claimSendsNothing(1000, false);  // still claimed: no probe
 
-    // A new OpenService makes the next claim probe again, with a new monitor thread once the
-    // old one has ended.
+    // After a new OpenService the next claim probes again, on a new monitor thread.
     rig.platform.Release();
     rig.so->CloseService(nullptr);
     rig.sim->ClearReceived();
     ASSERT_EQ(rig.so->OpenService(u"LineDisplay", u"KT110", nullptr, nullptr), 0);
-    ASSERT_EQ(rig.Claim(0), 0);
-    // Timeout 0 probes as Timeout -1 did.
+    ASSERT_EQ(rig.Claim(0), 0);  // probes as Timeout -1 did
     EXPECT_EQ(std::pair(rig.sim->Received(), rig.platform.threads.Started()),
               std::pair(firstClaim, 2));
 }

@@ -1,19 +1,106 @@
-// The port monitor over a claimed simulated display, its passes let go one at a time.
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <tuple>
 
+#include "events/event_sink.h"
 #include "service_object/claim_fixture.h"
 #include "transport/port_monitor.h"
+#include "transport/serial_port.h"
 
 namespace miraxld::testing {
 namespace {
 
+// The serial link's polling on virtual time: WaitForInput sleeps N + 1 times at most; IsLineActive
+// decides from the last sample of at most four passes, sleeping 10 ms after each sample.
+struct Script {
+    const char* what;
+    int polls;               // WaitForInput's; -1: IsLineActive
+    std::deque<int> counts;  // the first sample is taken before any sleep
+    std::deque<uint32_t> modem;
+    int sampleMs, result;
+    int64_t sleeps;
+};
+
+// Answers each InputCount and ModemStatus call with the next scripted value (0 once the script
+// runs out); a modem sample may also let time pass, as a slow driver call would.
+class ScriptedDevice : public AbsentSerialDevice {
+  public:
+    ScriptedDevice(VirtualClock& clock, Script script) : m_clock(clock), m_script(script) {}
+    bool Open(int, uint32_t) override { return true; }
+    int InputCount() override { return Next(m_script.counts); }
+    bool ModemStatus(uint32_t* bits) override {
+        ++samples;
+        m_clock.Advance(m_script.sampleMs);
+        *bits = Next(m_script.modem);
+        return true;
+    }
+    int samples = 0;
+
+  private:
+    template <typename T>
+    static T Next(std::deque<T>& script) {
+        script.push_back(0);
+        const T value = script.front();
+        script.pop_front();
+        return value;
+    }
+    VirtualClock& m_clock;
+    Script m_script;
+};
+
+TEST(SerialPort, PollsOnVirtualTime) {
+    const uint32_t dsr = kModemDsrOn, cts = kModemCtsOn;
+    const Script rows[] = {
+        {"0 polls never sleep", 0, {}, {}, 0, 0, 0},
+        {"0 polls, input there", 0, {3}, {}, 0, 3, 0},
+        {"N sleeps with samples, then one more", 100, {}, {}, 0, 0, 101},
+        {"the first non-zero count ends the wait", 10, {0, 0, 0, 7}, {}, 0, 7, 3},
+        {"the N-th sample still counts", 2, {0, 0, 9}, {}, 0, 9, 2},
+        {"nothing sampled after the last sleep", 2, {0, 0, 0, 9}, {}, 0, 0, 3},
+        {"lines dropped at the last", -1, {}, {dsr, dsr, dsr, dsr, dsr, dsr, dsr, 0}, 0, 0, 8},
+        {"CTS alone at the last sample", -1, {}, {0, 0, 0, 0, 0, 0, 0, cts}, 0, 1, 8},
+        {"DSR alone at the last sample", -1, {}, {0, 0, 0, 0, 0, 0, 0, dsr}, 0, 1, 8},
+        // 140 ms a pass: the third starts at 280 ms, a fourth would start past 300 ms.
+        {"slow samples end the passes early", -1, {}, {0, 0, 0, 0, 0, dsr, 0, 0}, 60, 1, 6},
+    };
+    for (const Script& row : rows) {
+        SCOPED_TRACE(row.what);
+        VirtualClock clock;
+        auto device = std::make_unique<ScriptedDevice>(clock, row);
+        ScriptedDevice& script = *device;
+        SerialPort port(std::move(device), clock);
+        const auto poll = [&] {
+            return row.polls < 0 ? port.IsLineActive() : port.WaitForInput(row.polls);
+        };
+        const int closed = poll();  // nothing asked, no sleep
+        EXPECT_EQ(std::pair(closed, clock.TotalSleeps()), std::pair(0, int64_t{0}));
+        ASSERT_EQ(port.Open(3, 9600), 1);
+        EXPECT_EQ(poll(), row.result);
+        EXPECT_EQ(std::pair(clock.TotalSleeps(), script.samples),
+                  std::pair(row.sleeps, row.polls < 0 ? static_cast<int>(row.sleeps) : 0));
+    }
+}
+
+TEST(EventSink, UnresolvedNamesAreZeroAndStatusUpdatesStillFire) {
+    RecordingEventTarget target(2);  // SOData and SODirectIO only
+    EventSink sink;
+    sink.Attach(&target);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(sink.DispId(i), i < 2 ? 200 + i : 0) << "index " << i;
+    }
+    sink.FireStatusUpdate(2003);
+    EXPECT_EQ(target.Take(), (std::vector<std::pair<int32_t, int32_t>>{{0, 2003}}));
+    sink.Attach(nullptr);  // forgets the earlier target
+    sink.FireStatusUpdate(2001);
+    EXPECT_TRUE(target.Take().empty());
+}
+
+// The port monitor over a claimed simulated display, its passes let go one at a time.
 using namespace std::chrono_literals;
 constexpr auto kPatience = 20s;  // only a broken build ever waits this long
 
-// The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one, and
-// reports its end.
+// The monitor's thread waits before each pass (its 200 ms sleep) until the test grants one.
 class MonitorPlatform : public ClaimPlatform {
   public:
     void SleepMs(int ms) override {
@@ -69,8 +156,7 @@ class MonitorPlatform : public ClaimPlatform {
 using Listing = std::vector<std::u16string>;  // the port names SERIALCOMM lists
 const Listing kUnreadable = {u"<no key>"};
 
-class PortMonitorTest : public ::testing::Test {
-  protected:
+struct PortMonitorTest : public ::testing::Test {
     ~PortMonitorTest() override { Stop(); }
 
     template <typename F>
@@ -84,10 +170,8 @@ class PortMonitorTest : public ::testing::Test {
         List(listed);
         rig.Setup(Sim(model, firmware), kOwnProgId, {{u"Port", u"COM6"}, {u"BaudRate", u"19200"}});
         // The controls outlive simulators and may be found again at a reused address.
-        Controls([](auto& c) {
-            c.modemAvailable = true, c.opens = 0, c.lastBaud = 0;
-            c.modemBits = kModemDsrOn | kModemCtsOn;
-        });
+        Lines(true, kModemDsrOn | kModemCtsOn);
+        Controls([](auto& c) { c.opens = 0, c.lastBaud = 0; });
         ASSERT_EQ(rig.Claim(), 0);
     }
 
@@ -109,8 +193,7 @@ class PortMonitorTest : public ::testing::Test {
             platform.registry.SetString(serialComm, u"\\Device\\" + port, port);
         }
     }
-    // The power states of the status updates since the last call; any other event shows as
-    // its negated identifier.
+    // The states the status updates since the last call reported; other events as -dispid.
     std::vector<int32_t> Events() {
         std::vector<int32_t> states;
         for (auto [dispid, argument] : rig.target.Take()) {
@@ -204,8 +287,7 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
         so->m_port.Close();  // the loader's pause between its close and its reopen
         Lines(true, 0);
         ASSERT_TRUE(platform.Step());
-        // Not reopened at the claim's rate.
-        EXPECT_EQ(std::pair(so->m_port.IsOpen(), Opens()), std::pair(false, 1));
+        EXPECT_EQ(std::pair(so->m_port.IsOpen(), Opens()), std::pair(false, 1)) << "reopened";
         ASSERT_TRUE(so->m_port.Open(6, 115200));  // the loader's own reopen
         List({});
         ASSERT_TRUE(platform.Step());
@@ -218,22 +300,17 @@ TEST_F(PortMonitorTest, PassesLeaveTheLinkAloneWhileTheLoaderHoldsIt) {
     EXPECT_EQ(std::pair(so->m_port.IsOpen(), Events()), std::pair(false, std::vector{2003}));
 }
 
-// CloseService, or OpenService again, returns only after the monitor's last pass: CloseService
-// has closed the link, which that pass reopens; it finds the display switched off and reports
-// that before the thread ends.
+// Closing or re-opening returns only after the monitor's last pass, which reopens the link the
+// call closed, finds the display switched off and reports that before the thread ends.
 TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) {
-    const struct {
-        bool close;
-        int opens;
-    } rows[] = {{true, 2}, {false, 1}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.close ? "CloseService" : "OpenService");
+    for (const bool closes : {true, false}) {
+        SCOPED_TRACE(closes ? "CloseService" : "OpenService");
         Claim();
         ASSERT_TRUE(platform.Step());
         std::atomic<int> eventsAtReturn{-1};
         std::thread caller([&] {
-            row.close ? so->CloseService(nullptr)
-                      : so->OpenService(u"LineDisplay", u"KT110", &rig.target, nullptr);
+            closes ? so->CloseService(nullptr)
+                   : so->OpenService(u"LineDisplay", u"KT110", &rig.target, nullptr);
             eventsAtReturn = static_cast<int>(rig.target.Count());
         });
         for (int i = 0; i < 2000 && so->m_monitorRun.load() != 0; ++i) {
@@ -253,7 +330,7 @@ TEST_F(PortMonitorTest, CloseOrOpeningAgainReturnsOnlyAfterTheMonitorsLastPass) 
         EXPECT_EQ(
             std::tuple(eventsAtReturn.load(), Events(), int(so->m_monitorEnded),
                        so->m_port.IsOpen(), Opens(), int(so->m_claimed)),
-            std::tuple(1, std::vector<int32_t>{2002}, 1, false, row.opens, row.close ? 1 : 0));
+            std::tuple(1, std::vector<int32_t>{2002}, 1, false, closes ? 2 : 1, closes ? 1 : 0));
         Stop();
     }
 }
