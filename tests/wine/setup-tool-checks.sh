@@ -51,14 +51,6 @@ check "add before registration is refused" expect 1 "not registered in any regis
 wine regsvr32 /s "$win64/MIRAXLD.dll"
 wine reg add "$branch\\Other" /ve /d Other.LineDisplay.1 /f >/dev/null
 check "add writes the 64-bit view, where the DLL is registered" added_in_64 add KT110 --model KT110 --port COM3 --baud 9600
-while IFS='|' read -r name code text arguments; do
-    eval "set -- $arguments"
-    check "refused, nothing written: $name" expect "$code" "$text" "$@"
-done <<'ROWS'
-another service object's entry|2|served by "Other.LineDisplay.1"|add Other --model KT110 --port COM3 --baud 9600
-removing it|2|served by "Other.LineDisplay.1"|remove Other
-unknown entry|1|no device entry Nobody|remove Nobody
-ROWS
 check "add Quiet" expect 0 "Quiet added" add Quiet --model KT110 --port COM4 --baud 9600
 check "add Gone" expect 0 "Gone added" add Gone --model KT120 --port COM8 --baud 9600
 check "export, remove, import: the same keys" round_trip
