@@ -19,9 +19,7 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
     const struct {
         const char* reference;
         std::string model;
-        int rows, columns;
-        int32_t maximumX, maximumY;
-        uint16_t family;
+        int rows, columns, maximumX, maximumY, family;
         std::vector<Text> texts;
         const char* bitmap;  // shown after the texts, or nullptr
         int32_t alignX, alignY;
