@@ -25,8 +25,7 @@ const struct {
                  {"ZN610", nullptr}, {"KT710", nullptr}, {"RMX910", nullptr}, {"KT110", u"1"},
                  {"KT910", u"3"},    {"RMX110", u"5"},   {"RMX910", u"6"}};
 // The virtual clock, and no monitor thread: the claim is all there is.
-class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
-  public:
+struct FuzzPlatform : testing::TestPlatform, IThreadStarter {
     IClock& Clock() override { return time; }
     IThreadStarter& Threads() override { return *this; }
     bool Start(std::function<void()>) override { return false; }

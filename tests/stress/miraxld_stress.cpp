@@ -54,8 +54,7 @@ std::atomic<bool> g_stop{false};
 std::atomic<long long> g_failures{0}, g_operations{0}, g_schedules{0}, g_drops{0};
 
 // Notes when each port-monitor pass begins: a pass lists SERIALCOMM once, on its own thread.
-class PassCountingRegistry : public SharedRegistry {
-  public:
+struct PassCountingRegistry : SharedRegistry {
     long EnumValues(std::u16string_view key, std::vector<RegistryValue>* values) override {
         if (key == kSerialCommKey && CurrentMonitorThread() != nullptr) {
             std::lock_guard lock(m_mutex);
@@ -73,15 +72,13 @@ class PassCountingRegistry : public SharedRegistry {
     std::vector<int64_t> m_passes;
 };
 
-class StressPlatform : public OnSystemTime<TestPlatform> {
-  public:
+struct StressPlatform : OnSystemTime<TestPlatform> {
     IRegistry& Registry() override { return shared; }
     PassCountingRegistry shared;
 };
 
 // One display, its cable, its service object, its calling thread and the Control Object's events.
-class Rig : public IEventTarget {
-  public:
+struct Rig : IEventTarget {
     // `usbKey`: an OEM display's USB instance key, else null.
     Rig(std::string model, int firmware, const char16_t* usbKey, char16_t number)
         : device(model.begin(), model.end()), port(std::u16string(u"COM") + number) {
