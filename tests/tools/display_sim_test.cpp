@@ -22,8 +22,7 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
         int rows, columns, maximumX, maximumY, family;
         std::vector<Text> texts;
         const char* bitmap;  // shown after the texts, or nullptr
-        int32_t alignX, alignY;
-        int64_t msLater;  // after the last byte; the blink period is 300 ms
+        int alignX, alignY, msLater;  // msLater: after the last byte; the blink period is 300 ms
     } rows[] = {
         {"face_kt110_text.png", "KT110", 2, 20, 0, 0, 0,
          {{0, u"TOTAL      12.50", 2}, {1, u"Merci, \u00e0 bient\u00f4t!", 0}}, nullptr, 0, 0, 0},
@@ -105,8 +104,7 @@ TEST_F(DisplayPngTest, RasterEndsAtTheMarkBeforeTheNextCommand) {
 TEST(DisplaySimPacing, BurstTakesTenBitTimesPerByteAndAReplyItsBytesTime) {
     const struct {
         bool realClock;
-        uint32_t baud;
-        int bytes;
+        int baud, bytes;
         double tolerance;
         int64_t replyMs;  // the version query's "13000" readable this long after it; 0: not asked
     } rows[] = {
