@@ -1,10 +1,9 @@
-# The setup tool's checks, sourced by run-wine-suite.sh (its check, exits, serve_port, $work,
-# $here, $win64, $sim). A fresh copy of the pristine prefix with the 64-bit DLL registered; the
-# display simulator on COM3, a silent one on COM4, and COM8, which never exists.
+# The setup tool's checks, sourced by run-wine-suite.sh (its check, exits, serve_port, fresh_prefix,
+# $work, $here, $win64, $sim). A fresh copy of the pristine prefix with the 64-bit DLL registered;
+# the display simulator on COM3, a silent one on COM4, and COM8, which never exists.
 setup="$win64/miraxld-setup.exe" branch='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay'
 
-export WINEPREFIX="$work/setup-tool"
-cp -a "$work/pristine" "$WINEPREFIX"
+fresh_prefix setup-tool
 serve_port 3 "$sim" --model KT110 --firmware 13000 --screen "$work/screen3.txt" || return 1
 serve_port 4 "$sim" --model KT110 --silent || return 1
 
