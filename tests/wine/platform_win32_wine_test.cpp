@@ -111,8 +111,7 @@ TEST(Win32TimersAndThreads, TimersStopAfterDeleteEvenFromTheirCallbackThreadsRun
     Sleep(50);  // lets a tick that had already started finish
     const int afterDelete = outside->ticks.load();
     Sleep(100);
-    EXPECT_EQ(outside->ticks.load(), afterDelete);
-    EXPECT_EQ(inside->ticks.load(), 1);
+    EXPECT_EQ(std::pair(outside->ticks.load(), inside->ticks.load()), std::pair(afterDelete, 1));
     timers.Delete(timer);  // a second delete of the same timer is harmless
 
     std::atomic<DWORD> bodyThread{0};
