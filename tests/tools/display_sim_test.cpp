@@ -67,7 +67,6 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
 }
 
 TEST_F(DisplayPngTest, RasterEndsAtTheMarkBeforeTheNextCommand) {
-    // Raw rasters on a KT910: where its dots land and what the bytes after it show.
     const struct {
         Bytes sent;
         std::vector<std::pair<int, int>> lit, dark;  // (x, y) of the graphic area
