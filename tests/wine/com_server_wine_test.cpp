@@ -156,8 +156,7 @@ struct Dispatch : ::testing::Test {
 };
 
 TEST_F(Dispatch, BothProgIdsNamesResultsOutputsAndEventNamesCrossTheBoundary) {
-    ControlObject byVersionIndependentId;
-    EXPECT_EQ(byVersionIndependentId.Create(L"MIRAXLD.POSLDisplay"), S_OK);
+    EXPECT_EQ(ControlObject().Create(L"MIRAXLD.POSLDisplay"), S_OK);  // the version-independent one
     DISPID id = -1, expected = 0;
     std::wistringstream names(kMethodNames);
     for (std::wstring name; names >> name;) {
