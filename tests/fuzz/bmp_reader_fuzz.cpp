@@ -10,14 +10,10 @@
 #include "bitmap/bmp_reader.h"
 #include "fuzz_check.h"
 
-namespace {
-
 // MaximumX, MaximumY and the two alignments of each display.
 constexpr int32_t kDisplays[][4] = {
     {320, 32, -1, -1}, {320, 32, -3, -3}, {480, 120, -2, -2}, {512, 128, -3, -2}, {0, 0, -2, -3},
 };
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace miraxld;

@@ -16,8 +16,6 @@
 #include "service_object/code_page_slot_tables.h"
 #include "service_object/pos_ldisplay.h"
 
-namespace {
-
 using namespace miraxld;
 
 const struct {
@@ -27,8 +25,7 @@ const struct {
                  {"ZN610", nullptr}, {"KT710", nullptr}, {"RMX910", nullptr}, {"KT110", u"1"},
                  {"KT910", u"3"},    {"RMX110", u"5"},   {"RMX910", u"6"}};
 // The virtual clock, and no monitor thread: the claim is all there is.
-class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
-  public:
+struct FuzzPlatform : testing::TestPlatform, IThreadStarter {
     IClock& Clock() override { return time; }
     IThreadStarter& Threads() override { return *this; }
     bool Start(std::function<void()>) override { return false; }
@@ -36,7 +33,7 @@ class FuzzPlatform : public testing::TestPlatform, IThreadStarter {
 };
 
 // True when the digits of `n` appear in this order among `digits`.
-bool AmongDigits(int32_t n, const std::string& digits) {
+static bool AmongDigits(int32_t n, const std::string& digits) {
     const std::string text = std::to_string(n);
     size_t at = 0;
     for (char c : digits) {
@@ -45,7 +42,7 @@ bool AmongDigits(int32_t n, const std::string& digits) {
     return at == text.size();
 }
 
-bool Offered(int32_t page, const std::string& listed) {
+static bool Offered(int32_t page, const std::string& listed) {
     static const std::set<int32_t> builtIn = [] {
         std::set<int32_t> pages = {437, 850, 1252, 997};  // the registry's list
         for (auto table : {Kt910EarlyCodePages(), Rmx910EarlyCodePages(), Kt110EarlyCodePages()}) {
@@ -62,8 +59,6 @@ bool Offered(int32_t page, const std::string& listed) {
     return builtIn.count(page) != 0 || AmongDigits(page, listed) ||
            (page == 9320 && AmongDigits(1001, listed));
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);

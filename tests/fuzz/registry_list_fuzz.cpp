@@ -11,12 +11,10 @@
 #include "fuzz_check.h"
 #include "service_object/pos_ldisplay.h"
 
-namespace {
-
 using namespace miraxld;
 
 // The digits of each comma-separated item.
-std::vector<std::string> ItemDigits(const std::u16string& text) {
+static std::vector<std::string> ItemDigits(const std::u16string& text) {
     std::vector<std::string> items(1);
     for (char16_t c : text) {
         if (c == u',') {
@@ -30,13 +28,11 @@ std::vector<std::string> ItemDigits(const std::u16string& text) {
 
 // A number read from an item: its digits end the item's digits (the reader keeps the last
 // nine, which is all a code page or table number ever needs).
-bool ReadFrom(int32_t n, const std::string& digits) {
+static bool ReadFrom(int32_t n, const std::string& digits) {
     const std::string text = std::to_string(n);
     return n >= 0 && text.size() <= digits.size() &&
            digits.compare(digits.size() - text.size(), text.size(), text) == 0;
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static testing::TestPlatform platform;

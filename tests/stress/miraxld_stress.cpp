@@ -1,15 +1,14 @@
 // Fault-injection stress: service objects over simulated displays, each called by its own thread
 // with seeded random calls on the real timers and threads, while cables are pulled and plugged
 // back and objects released without CloseService. A breach prints its schedule and exits 1:
-// - no crash, no sanitizer report;
-// - no call blocks beyond its bound: ClaimDevice 5 s (280 ms version wait, readiness up to 3 s,
-//   about 1 s per unanswered settled reply), calls that stop the port monitor 1.5 s (a 280 ms
-//   pass and the 200 ms stop poll), any other 0.5 s (a call's longest fixed sleep is 100 ms);
-// - one SOStatusUpdate per power change: never the same state twice nor the assumed start
-//   (2001); a cable state in which two monitor passes began is the last one reported by its end
-//   (the first pass found it, the second began after it reported); PowerState the last one;
-// - once the display is back, timers stopped and text written and refreshed, the display shows
-//   the object's screen picture character for character (not reverse video: a resend starts
+// - a crash or sanitizer report; a call beyond its bound: ClaimDevice 5 s (280 ms version wait,
+//   readiness up to 3 s, about 1 s per unanswered settled reply), calls that stop the port
+//   monitor 1.5 s (a 280 ms pass, the 200 ms stop poll), any other 0.5 s (longest sleep 100 ms);
+// - an SOStatusUpdate repeating the state before it or the assumed start (2001); a cable state
+//   in which two monitor passes began (the first found it, the second began after it reported)
+//   not the last one reported by its end; a PowerState other than the last one reported;
+// - once the display is back, timers stopped and text written and refreshed, a display picture
+//   other than the object's screen, character for character (not reverse video: a resend starts
 //   from the display's current reverse state).
 // A pull lasts kHeldMs at least, not ending while a claim runs nor, while a monitor runs, before
 // two of its passes began since the pull and the last claim: a pull no pass sees leaves a link
@@ -55,8 +54,7 @@ std::atomic<bool> g_stop{false};
 std::atomic<long long> g_failures{0}, g_operations{0}, g_schedules{0}, g_drops{0};
 
 // Notes when each port-monitor pass begins: a pass lists SERIALCOMM once, on its own thread.
-class PassCountingRegistry : public SharedRegistry {
-  public:
+struct PassCountingRegistry : SharedRegistry {
     long EnumValues(std::u16string_view key, std::vector<RegistryValue>* values) override {
         if (key == kSerialCommKey && CurrentMonitorThread() != nullptr) {
             std::lock_guard lock(m_mutex);
@@ -70,21 +68,17 @@ class PassCountingRegistry : public SharedRegistry {
         const auto first = std::upper_bound(m_passes.begin(), m_passes.end(), from);
         return std::max<int64_t>(0, std::lower_bound(first, m_passes.end(), to) - first);
     }
-
-  private:
     std::mutex m_mutex;
     std::vector<int64_t> m_passes;
 };
 
-class StressPlatform : public OnSystemTime<TestPlatform> {
-  public:
+struct StressPlatform : OnSystemTime<TestPlatform> {
     IRegistry& Registry() override { return shared; }
     PassCountingRegistry shared;
 };
 
 // One display, its cable, its service object, its calling thread and the Control Object's events.
-class Rig : public IEventTarget {
-  public:
+struct Rig : IEventTarget {
     // `usbKey`: an OEM display's USB instance key, else null.
     Rig(std::string model, int firmware, const char16_t* usbKey, char16_t number)
         : device(model.begin(), model.end()), port(std::u16string(u"COM") + number) {
@@ -292,8 +286,7 @@ class Rig : public IEventTarget {
     StressPlatform platform;
     std::shared_ptr<displaysim::DisplaySimulator> sim;
     std::atomic<bool> hold{false}, finished{false};  // hold: the check needs the display attached
-    std::atomic<int64_t> claimedAt{0}, hangsAt{0},
-        pulls{0};  // claimedAt: kNever while a claim runs
+    std::atomic<int64_t> claimedAt{0}, hangsAt{0}, pulls{0};  // claimedAt: kNever in a claim
     std::atomic<const char*> call{nullptr};
     std::mutex mutex;
     struct CableState {
@@ -341,8 +334,7 @@ const struct {
      [](Rig& r) { return r.so->SetPropertyNumber(5001, kCharacterSets[r.Arg(0, 0, 5)]); }},
     {2, "ScreenMode",
      [](Rig& r) {
-         // A screen mode written while the link is down, or cut by a pull, never reaches the
-         // display.
+         // A mode written while the link is down, or cut by a pull, never reaches the display.
          const int64_t pulls = r.pulls;
          const bool down = !r.so->m_port.IsOpen() || Now() - r.PluggedSince() < kHeldMs;
          const int32_t rc = r.Write(5025, 0, 4);

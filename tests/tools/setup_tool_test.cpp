@@ -61,13 +61,12 @@ Outcome Type(ISetupHost& host, const std::string& line) {
 
 // The entries written, each once with the views holding it: "32,64 Name @:service;Port:COM3;".
 std::string Written(const MemoryHost& before, const MemoryHost& after) {
-    std::map<std::string, std::string> views;
+    std::map<std::u16string, std::string> views;
     for (const auto& [view, entries] : after.views) {
         for (const DeviceEntry& entry : entries) {
-            std::string text = Utf16ToUtf8(entry.name) + " ";
+            std::u16string text = entry.name + u" ";
             for (const EntryValue& v : entry.values) {
-                text +=
-                    (v.name.empty() ? "@" : Utf16ToUtf8(v.name)) + ":" + Utf16ToUtf8(v.data) + ";";
+                text += (v.name.empty() ? u"@" : v.name) + u":" + v.data + u";";
             }
             if (std::ranges::count(before.views.at(view), entry) == 0) {
                 views[text] += (views[text].empty() ? "" : ",") + std::to_string(int(view));
@@ -76,7 +75,7 @@ std::string Written(const MemoryHost& before, const MemoryHost& after) {
     }
     std::string text;
     for (const auto& [entry, in] : views) {
-        text += in + " " + entry + "\n";
+        text += in + " " + Utf16ToUtf8(entry) + "\n";
     }
     return text;
 }
@@ -142,6 +141,9 @@ TEST(SetupTool, ValuesAreCheckedAndWrittenAsTheServiceObjectReadsThem) {
         {"add", 2, "add needs NAME"},
         {"list extra", 2, "unexpected \"extra\""},
         {"frobnicate", 2, "unknown command \"frobnicate\""},
+        {"add Other --model KT110 --port COM3 --baud 9600", 2, "served by \"Other.LineDisplay.1\""},
+        {"remove Other", 2, "served by \"Other.LineDisplay.1\""},
+        {"remove Nobody", 1, "no device entry Nobody"},
         {"export none.reg KT110 Nobody", 1, "no device entry Nobody"},
         {"import missing.reg", 2, "cannot read missing.reg"},
         {"import in.reg", 2, "line 1: not a .reg file", "REGEDIT5\n" + good},

@@ -3,17 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "com/com_owners.h"
 #include "control_object.h"
 #include "dll_exports.h"
+#include "eventually.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,8 +21,7 @@ using namespace miraxld::com;
 using namespace miraxld::testco;
 using CanUnloadFn = decltype(&DllCanUnloadNow);
 
-class Factory : public ::testing::Test {
-  protected:
+struct Factory : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(m_getClassObject && m_canUnload);
         ASSERT_EQ(m_getClassObject(CLSID_POSLDisplay, IID_IClassFactory, m_factory.PutVoid()),
@@ -39,8 +37,7 @@ class Factory : public ::testing::Test {
 };
 
 // A minimal outer object that counts the calls the inner object delegates to it.
-class Outer final : public IUnknown {
-  public:
+struct Outer final : IUnknown {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
         ++queries;
         *ppv = nullptr;
@@ -52,8 +49,7 @@ class Outer final : public IUnknown {
     std::atomic<int> queries{0};
 };
 
-// What is handed out is released again; a refusal leaves the out pointer null. An aggregated
-// object's IUnknown is its own; its other interfaces count and query on the outer one.
+// An aggregated object's IUnknown is its own; its other interfaces count and query on the outer.
 TEST_F(Factory, ClassObjectCreateInstanceAndAggregation) {
     Outer outer;
     const struct {
@@ -96,7 +92,22 @@ TEST_F(Factory, ClassObjectCreateInstanceAndAggregation) {
     EXPECT_EQ(outer.refs.load(), 1u);
 }
 
-TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
+// Debug output reaches a vectored handler as a first-chance exception: Windows raises the wide
+// form, then the narrow one; Wine only the narrow one, so the narrow one alone counts.
+std::mutex g_printedMutex;
+std::vector<std::string> g_printed;
+
+TEST_F(Factory, OneObjectTracesItsLifeObjectsAndLocksKeepTheModuleMessagesGoToTheDebugger) {
+    SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
+    PVOID handler = AddVectoredExceptionHandler(1, [](EXCEPTION_POINTERS* info) -> LONG {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+            const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+            std::lock_guard lock(g_printedMutex);
+            g_printed.emplace_back(text, text + record->ExceptionInformation[0] - 1);
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    });
     EXPECT_EQ(m_canUnload(), S_FALSE);  // a held factory keeps the module loaded, too
     ComPtr<IPOSLDisplay> object;
     ASSERT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, object.PutVoid()), S_OK);
@@ -116,26 +127,6 @@ TEST_F(Factory, CanUnloadOnlyWithoutObjectsAndLocks) {
     m_factory->LockServer(FALSE);
     m_factory.Reset();
     EXPECT_EQ(m_canUnload(), S_OK);
-}
-
-// Debug output reaches a vectored handler as a first-chance exception: Windows raises the wide
-// form, then the narrow one; Wine only the narrow one, so the narrow one alone counts.
-std::mutex g_printedMutex;
-std::vector<std::string> g_printed;
-
-TEST_F(Factory, OneObjectTracesItsConstructionAndDestructionAndMessagesGoToTheDebugger) {
-    SetEnvironmentVariableW(L"MIRAXLD_MESSAGE_BOX", L"debug");
-    PVOID handler = AddVectoredExceptionHandler(1, [](EXCEPTION_POINTERS* info) -> LONG {
-        const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
-            const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-            std::lock_guard lock(g_printedMutex);
-            g_printed.emplace_back(text, text + record->ExceptionInformation[0] - 1);
-        }
-        return EXCEPTION_CONTINUE_SEARCH;
-    });
-    EXPECT_EQ(m_factory->CreateInstance(nullptr, IID_IPOSLDisplay, ComPtr<IUnknown>().PutVoid()),
-              S_OK);  // created and released at once
     miraxld::SystemPlatform().UserMessages().Show(u"Firmware update finished", u"Line Display");
     RemoveVectoredExceptionHandler(handler);
     std::lock_guard lock(g_printedMutex);
@@ -154,8 +145,7 @@ constexpr const wchar_t* kMethodNames =
     L"CompareFirmwareVersion ResetStatistics RetrieveStatistics UpdateFirmware UpdateStatistics "
     L"DisplayBitmap SetBitmap";
 
-class Dispatch : public ::testing::Test {
-  protected:
+struct Dispatch : ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(m_co.Create(), S_OK);
         ASSERT_EQ(m_co.ServiceObject()->QueryInterface(IID_IPOSLDisplay, m_vtable.PutVoid()), S_OK);
@@ -166,8 +156,7 @@ class Dispatch : public ::testing::Test {
 };
 
 TEST_F(Dispatch, BothProgIdsNamesResultsOutputsAndEventNamesCrossTheBoundary) {
-    ControlObject byVersionIndependentId;
-    EXPECT_EQ(byVersionIndependentId.Create(L"MIRAXLD.POSLDisplay"), S_OK);
+    EXPECT_EQ(ControlObject().Create(L"MIRAXLD.POSLDisplay"), S_OK);  // the version-independent one
     DISPID id = -1, expected = 0;
     std::wistringstream names(kMethodNames);
     for (std::wstring name; names >> name;) {
@@ -197,8 +186,8 @@ TEST_F(Dispatch, BothProgIdsNamesResultsOutputsAndEventNamesCrossTheBoundary) {
     EXPECT_EQ(m_co.Events().Lookups(), lookups);
 }
 
-// A refusal leaves its out pointer null. The object has one pointer for IDispatch and its dual
-// interface, no class info, and connection points that accept no connection.
+// Refusals leave out pointers null; one pointer for IDispatch and the dual interface, no class
+// info, connection points that accept no connection.
 TEST_F(Dispatch, BadCallsAndAbsentInterfacesAreRefusedAtTheBoundary) {
     IPOSLDisplay* d = m_vtable.Get();
     EXPECT_EQ(static_cast<IDispatch*>(d), m_co.ServiceObject());
@@ -248,8 +237,7 @@ TEST_F(Dispatch, BadCallsAndAbsentInterfacesAreRefusedAtTheBoundary) {
               std::vector<const void*>(4, nullptr));
 }
 
-// The registered type library, and the object's own type information: a client that asks the
-// object to describe itself gets the dispinterface partnering the dual interface.
+// A client that asks the object to describe itself gets the dual interface's dispatch half.
 TEST_F(Dispatch, TypeLibraryDescribesTheClassWithItsDualInterfaceAndEventSource) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(LoadRegTypeLib(LIBID_MIRAXLDLib, 1, 0, 0x409, library.Put()), S_OK);
@@ -295,13 +283,6 @@ TEST_F(Dispatch, TypeLibraryDescribesTheClassWithItsDualInterfaceAndEventSource)
     }
 }
 
-bool Within3s(const auto& done) {
-    for (int i = 0; i < 150 && !done(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
-
 // COM6 in the system's serial-port list while this lives; the port monitor keeps the link open
 // only while the port is listed.
 struct ListedPort {
@@ -345,13 +326,13 @@ TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
             ASSERT_EQ(co.Call(L"OpenService", {L"LineDisplay", L"KT110"}).number, 0);
             ASSERT_EQ(co.Call(L"ClaimDevice", {L"1000"}).number, 0);
             // The first pass finds a pty without modem lines: off. The next one runs 200 ms on.
-            Within3s([&] { return !co.Events().Take().empty(); });
+            Eventually([&] { return !co.Events().Take().empty(); }, 3000);
             armed = true;
             listed.Remove();
             if (way == Way::kDropAtOnce) {
                 co.Drop();
             }
-            EXPECT_TRUE(Within3s([&] { return returned.load(); }));
+            EXPECT_TRUE(Eventually([&] { return returned.load(); }, 3000));
             const std::vector<EventRecord> events = co.Events().Take();
             ASSERT_EQ(events.size(), 1u);
             EXPECT_EQ(events[0].arguments, std::vector<std::wstring>{L"2003"});
@@ -360,7 +341,7 @@ TEST(EndToEnd, TheObjectMayBeClosedOrDroppedWhileTheMonitorReports) {
         }
         const auto canUnload =
             ExportOf<CanUnloadFn>(GetModuleHandleW(L"MIRAXLD.dll"), "DllCanUnloadNow");
-        EXPECT_TRUE(Within3s([&] { return canUnload() == S_OK; }))
+        EXPECT_TRUE(Eventually([&] { return canUnload() == S_OK; }, 3000))
             << "the object was never destroyed";
     }
 }

@@ -1,11 +1,10 @@
-# The installer checks, sourced by run-wine-suite.sh (its check, exits, ours, $work, $here,
-# $win32, $win64). Each case installs build/installer's package silently in its own copy of the
-# pristine prefix and compares the MIRAXLD keys with the reference below.
+# The installer checks, sourced by run-wine-suite.sh (its check, exits, ours, fresh_prefix, $work,
+# $here, $win32, $win64). Each case installs build/installer's package silently in its own copy of
+# the pristine prefix and compares the MIRAXLD keys with the reference below.
 msi="$(dirname "$win64")/installer/miraxld.msi"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$win64/CMakeCache.txt")
 pf64="drive_c/Program Files/MIRAXLD" pf32="drive_c/Program Files (x86)/MIRAXLD"
 
-fresh_prefix() { export WINEPREFIX="$work/$1" && cp -a "$work/pristine" "$WINEPREFIX"; }
 drop_prefix() { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"; }
 in_fresh_prefix() { fresh_prefix "$1" && shift && check "$@"; drop_prefix; }
 msi() { wine msiexec "$@" /qn; }

@@ -15,21 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "platform/platform.h"
 #include "transport/serial_port.h"
 
 namespace {
 
 using namespace miraxld;
-
-// Polls `done` for up to a few seconds of real time; a broken timer fails instead of hanging.
-bool Eventually(const auto& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        Sleep(5);
-    }
-    return done();
-}
 
 TEST(Win32Registry, ReadsTextUpToTheFirstNulAndEnumeratesKeysAndValues) {
     const std::wstring key = L"SOFTWARE\\MIRAXLD-platform-test";
@@ -119,8 +111,7 @@ TEST(Win32TimersAndThreads, TimersStopAfterDeleteEvenFromTheirCallbackThreadsRun
     Sleep(50);  // lets a tick that had already started finish
     const int afterDelete = outside->ticks.load();
     Sleep(100);
-    EXPECT_EQ(outside->ticks.load(), afterDelete);
-    EXPECT_EQ(inside->ticks.load(), 1);
+    EXPECT_EQ(std::pair(outside->ticks.load(), inside->ticks.load()), std::pair(afterDelete, 1));
     timers.Delete(timer);  // a second delete of the same timer is harmless
 
     std::atomic<DWORD> bodyThread{0};
@@ -164,8 +155,7 @@ TEST(Win32Files, ReadWholeFilesAndRefuseWhatIsNotThere) {
     EXPECT_FALSE(files.Exists(directory.u16string()));
 }
 
-class EchoPort : public ::testing::Test {
-  protected:
+struct EchoPort : ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(m_port.Open(5, 9600), 1);
         Sleep(20);

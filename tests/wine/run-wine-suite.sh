@@ -18,6 +18,7 @@ check() {  # check <name> <command...>: one counted check, its output shown only
     failed=$((failed + 1)) && echo "  FAIL $1" && tail -n 40 "$work/check.log" | sed 's/^/       /'
 }
 exits() { "${@:2}"; local s=$?; [ "$s" -eq "$1" ] || { echo "${*:2}: exit $s, not $1"; return 1; }; }
+fresh_prefix() { export WINEPREFIX="$work/$1" && cp -a "$work/pristine" "$WINEPREFIX"; }
 
 serve_port() {  # serve_port <com number> <command...>: a pty server, its first line the path
     local out="$work/port$1" path=""

@@ -1,7 +1,7 @@
-// Pictures of the simulated display, through the PNG encoder and back, against reference PNGs
-// under tests/data, pixel for pixel. After a deliberate change of the drawing, rewrite them with
+// The display simulator: its pictures through the PNG encoder and back, against reference PNGs
+// under tests/data, pixel for pixel (after a deliberate change of the drawing, rewrite them with
 // MIRAXLD_UPDATE_PNG=1 build/native/tests/miraxld_tests --gtest_filter='DisplayPng*' and look
-// at them before committing.
+// at them before committing), and its line paced at the baud rate.
 #include <cstdlib>
 #include <tuple>
 
@@ -19,13 +19,10 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
     const struct {
         const char* reference;
         std::string model;
-        int rows, columns;
-        int32_t maximumX, maximumY;
-        uint16_t family;
+        int rows, columns, maximumX, maximumY, family;
         std::vector<Text> texts;
         const char* bitmap;  // shown after the texts, or nullptr
-        int32_t alignX, alignY;
-        int64_t msLater;  // after the last byte; the blink period is 300 ms
+        int alignX, alignY, msLater;  // msLater: after the last byte; the blink period is 300 ms
     } rows[] = {
         {"face_kt110_text.png", "KT110", 2, 20, 0, 0, 0,
          {{0, u"TOTAL      12.50", 2}, {1, u"Merci, \u00e0 bient\u00f4t!", 0}}, nullptr, 0, 0, 0},
@@ -70,7 +67,6 @@ TEST_F(DisplayPngTest, FaceMatchesTheReferencePicture) {
 }
 
 TEST_F(DisplayPngTest, RasterEndsAtTheMarkBeforeTheNextCommand) {
-    // Raw rasters on a KT910: where its dots land and what the bytes after it show.
     const struct {
         Bytes sent;
         std::vector<std::pair<int, int>> lit, dark;  // (x, y) of the graphic area
@@ -99,6 +95,52 @@ TEST_F(DisplayPngTest, RasterEndsAtTheMarkBeforeTheNextCommand) {
             }
         }
         EXPECT_EQ(kt910.ScreenLines()[0].substr(0, row.line0.size()), row.line0);
+    }
+}
+
+// A burst of writes takes the wire's time, on the virtual clock and on the real one, and a reply
+// is readable only once its bytes could have arrived.
+TEST(DisplaySimPacing, BurstTakesTenBitTimesPerByteAndAReplyItsBytesTime) {
+    const struct {
+        bool realClock;
+        int baud, bytes;
+        double tolerance;
+        int64_t replyMs;  // the version query's "13000" readable this long after it; 0: not asked
+    } rows[] = {
+        {false, 9600, 960, 0.01, 8},  // the reply after 2 ms, then five bytes of 1.04 ms each
+        {false, 115200, 5760, 0.01, 0},
+        {false, 1200, 60, 0.01, 0},
+        {true, 9600, 960, 0.03, 0},  // a loaded machine's scheduling is inside the few percent
+    };
+    for (const auto& row : rows) {
+        VirtualClock virtualClock;
+        IClock& clock = row.realClock ? SystemPlatform().Clock() : virtualClock;
+        auto sim = std::make_shared<displaysim::DisplaySimulator>(displaysim::SimConfig{});
+        displaysim::SimulatedSerialDevice::ControlsOf(sim.get()).paced = true;
+        auto device = displaysim::MakeDevice(sim, clock);
+        device->Open(1, row.baud);
+        const int64_t start = clock.NowMs();
+        for (int i = 0; i < row.bytes; ++i) {
+            device->WriteByte('A' + i % 20);
+        }
+        const double wireMs = row.bytes * 10.0 * 1000.0 / row.baud;
+        EXPECT_NEAR(static_cast<double>(clock.NowMs() - start), wireMs, wireMs * row.tolerance)
+            << row.baud << " baud, real clock " << row.realClock;
+        EXPECT_EQ(sim->Received().size(), static_cast<size_t>(row.bytes));
+        if (row.replyMs == 0) {
+            continue;
+        }
+        for (uint8_t b : CMD_QUERY_VERSION) {
+            device->WriteByte(b);
+        }
+        const int64_t asked = clock.NowMs();
+        while (device->InputCount() < 5 && clock.NowMs() - asked < 100) {
+            clock.SleepMs(1);
+        }
+        uint8_t reply[8] = {};
+        EXPECT_EQ((std::tuple{clock.NowMs() - asked, device->Read(reply, 8),
+                              std::string(reply, reply + 5)}),
+                  std::tuple(row.replyMs, 5, std::string("13000")));
     }
 }
 
