@@ -3,7 +3,6 @@
 #include <functional>
 #include <tuple>
 
-#include "events/event_sink.h"
 #include "service_object/claim_fixture.h"
 #include "transport/port_monitor.h"
 #include "transport/serial_port.h"
@@ -80,20 +79,6 @@ TEST(SerialPort, PollsOnVirtualTime) {
         EXPECT_EQ(std::pair(clock.TotalSleeps(), script.samples),
                   std::pair(row.sleeps, row.polls < 0 ? static_cast<int>(row.sleeps) : 0));
     }
-}
-
-TEST(EventSink, UnresolvedNamesAreZeroAndStatusUpdatesStillFire) {
-    RecordingEventTarget target(2);  // SOData and SODirectIO only
-    EventSink sink;
-    sink.Attach(&target);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(sink.DispId(i), i < 2 ? 200 + i : 0) << "index " << i;
-    }
-    sink.FireStatusUpdate(2003);
-    EXPECT_EQ(target.Take(), (std::vector<std::pair<int32_t, int32_t>>{{0, 2003}}));
-    sink.Attach(nullptr);  // forgets the earlier target
-    sink.FireStatusUpdate(2001);
-    EXPECT_TRUE(target.Take().empty());
 }
 
 // The port monitor over a claimed simulated display, its passes let go one at a time.
